@@ -1,0 +1,28 @@
+#!/bin/sh
+# Runs a Windows program under Wine in a disposable prefix: wine-run.sh PREFIX PROGRAM [ARGS...]
+# The prefix is made on first use; a wineserver is kept alive between runs (test.sh ends it).
+set -e
+prefix=$1
+shift
+export WINEPREFIX="$prefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# 32- or 64-bit program: the PE header's machine field picks the loader.
+machine=$(od -An -tx1 -j "$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')" -N6 "$1" | tr -d ' \n')
+case "$machine" in
+504500006486) loader=/usr/lib/wine/wine64; export WINELOADER=$loader ;;
+*) loader=/usr/lib/wine/wine ;;
+esac
+
+mkdir -p "$(dirname "$prefix")"
+if [ ! -f "$prefix/system.reg" ]; then
+    (
+        flock 9
+        if [ ! -f "$prefix/system.reg" ]; then
+            WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+        fi
+    ) 9>"$prefix.lock"
+fi
+/usr/lib/wine/wineserver64 -p60 >/dev/null 2>&1 || true
+exec "$loader" "$@"

@@ -1,0 +1,96 @@
+#include "SaveAndLaunch.h"
+
+#include "EditionProfile.h"
+#include "Module1.h"
+#include "ParseSize.h"
+
+#include <optional>
+
+namespace {
+
+constexpr int kShowMinimized = 2; // SW_SHOWMINIMIZED: minimized, with focus
+
+std::wstring Trimmed(const std::wstring& text) {
+    auto first = text.find_first_not_of(L" \t\r\n");
+    if (first == std::wstring::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(L" \t\r\n") - first + 1);
+}
+
+std::wstring OutOfRangeMessage(const wchar_t* fieldName, const std::wstring& text) {
+    return std::wstring(fieldName) + L"“" + Trimmed(text) + L"”超出范围，请输入 -32768 到 32767 之间的数值。";
+}
+
+// "D:\Games\" names a drive; a network path ("\\server\share\") or a relative one does not.
+bool StartsWithDriveLetter(const std::wstring& directory) {
+    if (directory.size() < 2 || directory[1] != L':')
+        return false;
+    wchar_t c = directory[0];
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+} // namespace
+
+std::wstring MissingExecutableMessage(const std::wstring& probePath) { return L"找不到可运行的文件！" + probePath; }
+
+void SaveAndLaunch(FormControls& form, OperatingSystem& os) {
+    const std::wstring widthText = form.GetText(Field::Text1);
+    const std::wstring heightText = form.GetText(Field::Text2);
+    const std::optional<std::int16_t> width = ParseSize(widthText);
+    const std::optional<std::int16_t> height = ParseSize(heightText);
+    // A size that does not fit 16 bits stops the click before anything is written; the user's text stays.
+    if (!width) {
+        os.ShowError(OutOfRangeMessage(L"宽度 W ", widthText));
+        return;
+    }
+    if (!height) {
+        os.ShowError(OutOfRangeMessage(L"高度 H ", heightText));
+        return;
+    }
+
+    int edition;
+    if (form.IsSelected(Option::ZOP1))
+        edition = 0;
+    else if (form.IsSelected(Option::Zop2))
+        edition = 1;
+    else
+        return;
+    const EditionProfile& profile = kEditionProfiles[edition];
+
+    SetKeyDword(kHkeyCurrentUser, profile.configKey, "WIDTH", *width);
+    SetKeyDword(kHkeyCurrentUser, profile.configKey, "HEIGHT", *height);
+    if (form.IsSelected(Option::OP1))
+        SetKeyDword(kHkeyCurrentUser, profile.configKey, "FULLSCREEN", 0);
+    else if (form.IsSelected(Option::OP2))
+        SetKeyDword(kHkeyCurrentUser, profile.configKey, "FULLSCREEN", 1);
+
+    // The stored directory ends in a separator; names are appended directly.
+    const std::wstring directory = GetKeyString(kHkeyCurrentUser, profile.installKey, "InstallInfo");
+    const std::wstring probePath = directory + profile.probeName;
+    if (!os.FileExists(probePath)) {
+        os.ShowError(MissingExecutableMessage(probePath));
+        return;
+    }
+
+    // With no directory the executable was found in the current directory, which stays as it is.
+    if (!directory.empty()) {
+        std::uint32_t error = 0;
+        if (StartsWithDriveLetter(directory))
+            error = os.ChangeDrive(directory[0]);
+        if (error == 0)
+            error = os.ChangeDirectory(directory);
+        if (error != 0) {
+            os.ShowError(L"无法进入游戏目录：" + directory + L"\n" + os.ErrorText(error));
+            return;
+        }
+    }
+    // The application path is given explicitly, so a directory with blanks in it can never make the system run
+    // another program; the game still receives the plain, unquoted command line.
+    const std::wstring startPath = directory + profile.startName;
+    if (std::uint32_t error = os.StartProcess(startPath, startPath, kShowMinimized)) {
+        os.ShowError(L"无法启动游戏：" + startPath + L"\n" + os.ErrorText(error));
+        return;
+    }
+    if (form.CkexitValue() == 1)
+        os.ExitProgram();
+}

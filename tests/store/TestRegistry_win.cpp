@@ -1,0 +1,61 @@
+#include "TestRegistry.h"
+
+#include <windows.h>
+
+namespace testreg {
+
+const char* BackendName() { return "Windows registry"; }
+
+void CreateKey(const std::string& path) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+// RegDeleteTreeA empties the key; RegDeleteKeyA then removes the key itself.
+void DeleteTree(const std::string& path) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+}
+
+void SetRaw(const std::string& path, const std::string& name, std::uint32_t type, std::vector<std::uint8_t> bytes) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    // A text value whose next byte is a NUL gets that NUL counted in; a non-zero guard keeps the bytes exact.
+    const DWORD size = static_cast<DWORD>(bytes.size());
+    bytes.push_back(0xFF);
+    RegSetValueExA(key, name.c_str(), 0, type, bytes.data(), size);
+    RegCloseKey(key);
+}
+
+bool KeyExists(const std::string& path) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::optional<Raw> Read(const std::string& path, const std::string& name) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0, size = 0;
+    std::optional<Raw> raw;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        std::vector<std::uint8_t> bytes(size);
+        if (RegQueryValueExA(key, name.c_str(), nullptr, &type, bytes.data(), &size) == ERROR_SUCCESS) {
+            bytes.resize(size);
+            raw = Raw{type, bytes};
+        }
+    }
+    RegCloseKey(key);
+    return raw;
+}
+
+std::string ProcessTestRoot() { return "Software\\QXLauncher Tests\\" + std::to_string(GetCurrentProcessId()); }
+
+} // namespace testreg
