@@ -1,0 +1,15 @@
+// Picture1: the title banner, a JPEG embedded as a resource, shown at its natural size from the top-left corner
+// and clipped to the box. It can hold the focus (it is last in keyboard order) and then shows a focus frame.
+#pragma once
+
+#include <windows.h>
+
+extern const wchar_t kBannerClass[];
+
+// Decodes the JPEG resource with the system's own decoder (OleLoadPicture). Null when it cannot be decoded.
+HBITMAP LoadJpegResource(HINSTANCE instance, int resourceId);
+
+void RegisterBannerClass(HINSTANCE instance);
+
+// The banner window shows `bitmap` (not owned) scaled by its DPI / 96.
+void SetBannerBitmap(HWND banner, HBITMAP bitmap);

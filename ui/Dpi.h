@@ -1,0 +1,9 @@
+// DPI queries that work from Windows 7 on and under Wine: the per-monitor functions are looked up at run time.
+#pragma once
+
+#include <windows.h>
+
+int SystemDpi();
+int WindowDpi(HWND hwnd);
+// The outer size of a window whose client area is clientWidth x clientHeight pixels at `dpi`.
+SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, int dpi);

@@ -1,0 +1,258 @@
+#include "Form1.h"
+
+#include "Banner.h"
+#include "Dpi.h"
+#include "ShowEditionSettings.h"
+#include "SaveAndLaunch.h"
+#include "UiFont.h"
+#include "resource.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const wchar_t kForm1Class[] = L"QXLauncherForm1";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+// Every caption the window shows: the font chosen for it must have all their glyphs.
+std::wstring AllCaptions() {
+    std::wstring text = kForm1Caption;
+    for (const auto& c : kForm1Controls)
+        text += c.caption;
+    return text;
+}
+
+struct WindowClass {
+    const wchar_t* name;
+    DWORD style;
+};
+
+// Radio groups start at their first button (WS_GROUP | WS_TABSTOP); the control after a group starts a new one.
+WindowClass ClassAndStyle(const ControlSpec& c) {
+    switch (c.kind) {
+    case ControlKind::PushButton:
+        return {L"Button", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP};
+    case ControlKind::GroupBox:
+        return {L"Button", BS_GROUPBOX | WS_GROUP};
+    case ControlKind::OptionButton:
+        return {L"Button", BS_AUTORADIOBUTTON | ((c.id == kZOP1 || c.id == kOP2) ? WS_GROUP | WS_TABSTOP : 0u)};
+    case ControlKind::Label:
+        return {L"Static", SS_LEFT | SS_NOPREFIX | WS_GROUP};
+    case ControlKind::TextField:
+        return {L"Edit", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP};
+    case ControlKind::CheckBox:
+        return {L"Button", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP};
+    case ControlKind::PictureBox:
+        return {kBannerClass, WS_TABSTOP | WS_GROUP};
+    }
+    return {L"Static", 0};
+}
+
+ControlId OptionControl(Option option) {
+    switch (option) {
+    case Option::ZOP1:
+        return kZOP1;
+    case Option::Zop2:
+        return kZop2;
+    case Option::OP1:
+        return kOP1;
+    case Option::OP2:
+        return kOP2;
+    }
+    return kZOP1;
+}
+
+} // namespace
+
+Form1::~Form1() {
+    if (hwnd_)
+        DestroyWindow(hwnd_);
+    if (font_)
+        DeleteObject(font_);
+    if (banner_)
+        DeleteObject(banner_);
+}
+
+bool Form1::Create(HINSTANCE instance) {
+    instance_ = instance;
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_STANDARD_CLASSES;
+    InitCommonControlsEx(&icc);
+    RegisterBannerClass(instance);
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kForm1Class;
+    RegisterClassExW(&wc);
+
+    // Sized for the system DPI and centred on the work area; WM_DPICHANGED corrects it on another monitor.
+    int dpi = SystemDpi();
+    SIZE size = WindowSizeForClient(TwipsToPixels(kForm1ClientWidth, dpi), TwipsToPixels(kForm1ClientHeight, dpi),
+                                    kStyle, kExStyle, dpi);
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    int x = work.left + (work.right - work.left - size.cx) / 2;
+    int y = work.top + (work.bottom - work.top - size.cy) / 2;
+    return CreateWindowExW(kExStyle, kForm1Class, kForm1Caption, kStyle, x > work.left ? x : work.left,
+                           y > work.top ? y : work.top, size.cx, size.cy, nullptr, nullptr, instance, this) != nullptr;
+}
+
+void Form1::Load() {
+    cache_.Load();
+    ShowEditionSettings(*this, cache_, 0);
+}
+
+void Form1::Show(int showCommand) {
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+    SetFocus(Control(kCommand1));
+}
+
+HWND Form1::Control(ControlId id) const {
+    std::size_t index = ControlIndex(id);
+    return index < kControlCount ? controls_[index] : nullptr;
+}
+
+bool Form1::TranslateDialogMessage(MSG& msg) { return hwnd_ && IsDialogMessageW(hwnd_, &msg); }
+
+LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        form->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return form ? form->OnMessage(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        OnCreate();
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_NCDESTROY: {
+        HWND hwnd = hwnd_;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+void Form1::OnCreate() {
+    dpi_ = WindowDpi(hwnd_);
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        const ControlSpec& c = kForm1Controls[i];
+        WindowClass wc = ClassAndStyle(c);
+        DWORD exStyle = c.kind == ControlKind::TextField ? WS_EX_CLIENTEDGE : 0;
+        controls_[i] = CreateWindowExW(exStyle, wc.name, c.caption, WS_CHILD | WS_VISIBLE | wc.style, 0, 0, 0, 0,
+                                       hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
+        if (c.initiallySet && (c.kind == ControlKind::OptionButton || c.kind == ControlKind::CheckBox))
+            SendMessageW(controls_[i], BM_SETCHECK, BST_CHECKED, 0);
+    }
+    banner_ = LoadJpegResource(instance_, IDR_BANNER);
+    SetBannerBitmap(Control(kPicture1), banner_);
+    ApplyFont();
+    PlaceControls();
+}
+
+void Form1::OnCommand(int id, int code) {
+    switch (id) {
+    case kZOP1:
+        if (code == BN_CLICKED)
+            OnEditionButtonClick(*this, cache_, 0);
+        break;
+    case kZop2:
+        if (code == BN_CLICKED)
+            OnEditionButtonClick(*this, cache_, 1);
+        break;
+    case kCommand1:
+        if (code == BN_CLICKED)
+            SaveAndLaunch(*this, os_);
+        break;
+    case IDCANCEL:
+        PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyFont();
+    PlaceControls();
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Form1::ApplyFont() {
+    HFONT old = font_;
+    font_ = CreateUiFont(dpi_, AllCaptions());
+    for (HWND control : controls_)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    if (old)
+        DeleteObject(old);
+}
+
+void Form1::PlaceControls() {
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        PixelRect r = ControlRect(i, dpi_);
+        SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+bool Form1::IsSelected(Option option) const {
+    return SendMessageW(Control(OptionControl(option)), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Form1::SetSelected(Option option, bool selected) {
+    SendMessageW(Control(OptionControl(option)), BM_SETCHECK, selected ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::wstring Form1::GetText(Field field) const {
+    HWND edit = Control(field == Field::Text1 ? kText1 : kText2);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void Form1::SetText(Field field, const std::wstring& text) {
+    SetWindowTextW(Control(field == Field::Text1 ? kText1 : kText2), text.c_str());
+}
+
+int Form1::CkexitValue() const {
+    return SendMessageW(Control(kCkexit), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+int RunMessageLoop(Form1& form) {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (form.TranslateDialogMessage(msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

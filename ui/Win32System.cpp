@@ -1,0 +1,61 @@
+#include "Win32System.h"
+
+#include "UiFont.h"
+
+#include <vector>
+
+bool Win32System::FileExists(const std::wstring& path) {
+    // Without FILE_FLAG_BACKUP_SEMANTICS a directory cannot be opened, so it does not count as the game.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    return CloseHandle(file) != FALSE;
+}
+
+std::uint32_t Win32System::ChangeDrive(wchar_t driveLetter) {
+    // "D:" alone makes D the current drive, at that drive's own current directory.
+    const wchar_t drive[] = {driveLetter, L':', L'\0'};
+    return SetCurrentDirectoryW(drive) ? 0 : GetLastError();
+}
+
+std::uint32_t Win32System::ChangeDirectory(const std::wstring& directory) {
+    return SetCurrentDirectoryW(directory.c_str()) ? 0 : GetLastError();
+}
+
+std::uint32_t Win32System::StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
+                                        int showCommand) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showCommand);
+    PROCESS_INFORMATION process{};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(applicationPath.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return GetLastError();
+    // The game is not tracked.
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+
+std::wstring Win32System::ErrorText(std::uint32_t error) {
+    wchar_t* buffer = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
+    if (buffer)
+        LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text + L" (" + std::to_wstring(error) + L")";
+}
+
+void Win32System::ShowError(const std::wstring& text) {
+    MessageBoxWithFont(owner_, text, L"", MB_OK | MB_ICONSTOP, font_);
+}
+
+void Win32System::ExitProgram() { ExitProcess(0); }

@@ -1,0 +1,28 @@
+// The operating system as the launcher's logic sees it, over Win32.
+#pragma once
+
+#include "OperatingSystem.h"
+
+#include <windows.h>
+
+class Win32System : public OperatingSystem {
+public:
+    // Message boxes are owned by `owner` and drawn in `font` (either may be null).
+    void SetOwner(HWND owner, HFONT font) {
+        owner_ = owner;
+        font_ = font;
+    }
+
+    bool FileExists(const std::wstring& path) override;
+    std::uint32_t ChangeDrive(wchar_t driveLetter) override;
+    std::uint32_t ChangeDirectory(const std::wstring& directory) override;
+    std::uint32_t StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
+                               int showCommand) override;
+    std::wstring ErrorText(std::uint32_t error) override;
+    void ShowError(const std::wstring& text) override;
+    void ExitProgram() override;
+
+private:
+    HWND owner_ = nullptr;
+    HFONT font_ = nullptr;
+};
