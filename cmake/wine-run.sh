@@ -24,5 +24,12 @@ if [ ! -f "$prefix/system.reg" ]; then
         fi
     ) 9>"$prefix.lock"
 fi
-/usr/lib/wine/wineserver64 -p60 >/dev/null 2>&1 || true
-exec "$loader" "$@"
+# Wine's background processes (server, services) outlive the program and inherit its output: were that a pipe,
+# its reader (CTest) would wait for them. So the server is started detached, and the program writes to a file.
+/usr/lib/wine/wineserver64 -p60 </dev/null >/dev/null 2>&1 || true
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
+"$loader" "$@" >"$output" 2>&1 || status=$?
+cat "$output"
+exit $status

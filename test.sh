@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the portable core natively, again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the size parser's fuzzer for a bounded time, then the Windows build's tests under Wine
+# and Xvfb (store tests against the real registry, the window, and the launcher end to end).
+# Installs what is missing with apt-get first. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+. tools/common.sh
+
+qx_install_missing
+
+jobs=$(nproc)
+step() { echo; echo "== $*"; }
+
+step "native build and tests"
+cmake --preset native >/dev/null
+cmake --build --preset native -j"$jobs"
+ctest --preset native -j"$jobs"
+
+step "sanitizer build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"
+
+step "fuzzing the size parser"
+tests/fuzz/run-fuzz.sh "${QX_FUZZ_SECONDS:-30}"
+
+step "32-bit Windows release build"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j"$jobs" --target QXLauncher
+
+preset=$(qx_windows_run_preset)
+if [ "$preset" = win64 ]; then
+    echo "note: this host cannot run 32-bit programs (Wine's 32-bit loader fails), so the Windows-side tests run on"
+    echo "      the 64-bit build of the same sources under wine64."
+    cmake --preset win64 >/dev/null
+fi
+step "Windows build ($preset) and its tests under Wine and Xvfb"
+cmake --build --preset "$preset" -j"$jobs"
+prefix="$PWD/build/$preset/wineprefix"
+stop_wine() { WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true; }
+trap stop_wine EXIT
+# Make the disposable prefix once, before tests start using it in parallel.
+cmake/wine-run.sh "$prefix" "build/$preset/tests/store_tests.exe" --gtest_list_tests >/dev/null
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset "$preset" -j"$jobs"
+stop_wine
+
+step "all tests passed"

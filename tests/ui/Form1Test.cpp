@@ -1,0 +1,329 @@
+// The real Form1, in this process, under Wine: its controls, layout, fonts, initial state, load step and keyboard.
+#include "Form1.h"
+
+#include "Banner.h"
+#include "Dpi.h"
+#include "Layout.h"
+#include "UiFont.h"
+
+#include "../store/TestRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kChineseConfigs[] = "Software\\ORIM\\Halvoren12QX Tc\\Configs";
+const char kJapaneseConfigs[] = "Software\\ORIM\\Halvoren12QX\\Configs";
+
+// Remembers what the launcher asked of the system; starts nothing.
+class RecordingSystem : public OperatingSystem {
+public:
+    bool FileExists(const std::wstring& path) override {
+        calls.push_back(L"FileExists " + path);
+        return false;
+    }
+    std::uint32_t ChangeDrive(wchar_t) override { return 0; }
+    std::uint32_t ChangeDirectory(const std::wstring&) override { return 0; }
+    std::uint32_t StartProcess(const std::wstring&, const std::wstring&, int) override { return 0; }
+    std::wstring ErrorText(std::uint32_t) override { return L""; }
+    void ShowError(const std::wstring& text) override { calls.push_back(L"ShowError " + text); }
+    void ExitProgram() override { calls.push_back(L"ExitProgram"); }
+    std::vector<std::wstring> calls;
+};
+
+std::wstring Text(HWND hwnd) {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(hwnd, buffer, 256);
+    return buffer;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t buffer[64] = {};
+    GetClassNameW(hwnd, buffer, 64);
+    return buffer;
+}
+
+bool Checked(HWND hwnd) { return SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+class Form1Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testreg::DeleteTree("Software\\ORIM");
+        testreg::CreateKey(kChineseConfigs);
+        testreg::CreateKey(kJapaneseConfigs);
+    }
+    void TearDown() override {
+        form_.reset();
+        Pump();
+        testreg::DeleteTree("Software\\ORIM");
+    }
+
+    void Open() {
+        form_ = std::make_unique<Form1>(system_);
+        ASSERT_TRUE(form_->Create(GetModuleHandleW(nullptr)));
+        form_->Load();
+        form_->Show(SW_SHOWNORMAL);
+        Pump();
+    }
+
+    void Pump() {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                continue;
+            if (form_ && form_->TranslateDialogMessage(msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    // A key as the message loop would see it, with Shift held or not.
+    void Press(UINT key, bool shift = false) {
+        BYTE state[256];
+        GetKeyboardState(state);
+        state[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(state);
+        HWND target = GetFocus();
+        PostMessageW(target, WM_KEYDOWN, key, 1);
+        PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+        Pump();
+        state[VK_SHIFT] = 0;
+        SetKeyboardState(state);
+    }
+
+    void Click(ControlId id) {
+        SendMessageW(form_->Control(id), BM_CLICK, 0, 0);
+        Pump();
+    }
+
+    HWND C(ControlId id) const { return form_->Control(id); }
+
+    RecordingSystem system_;
+    std::unique_ptr<Form1> form_;
+};
+
+struct Expected {
+    ControlId id;
+    const wchar_t* className;
+    LONG typeStyle; // the BS_ type bits for buttons, -1 otherwise
+    const wchar_t* caption;
+    RECT pixels; // left, top, width, height at 96 DPI, in the window's client area
+    ControlId parent;
+};
+
+TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
+    Open();
+    ASSERT_EQ(WindowDpi(form_->Hwnd()), 96) << "the test prefix is expected at the default 96 DPI";
+    const Expected expected[] = {
+        {kPicture1, kBannerClass, -1, L"", {32, 0, 297, 113}, ControlId(0)},
+        {kFrame1, L"Button", BS_GROUPBOX, L"", {32, 112, 297, 65}, ControlId(0)},
+        {kZOP1, L"Button", BS_AUTORADIOBUTTON, L"中文QX版", {88, 136, 81, 17}, kFrame1},
+        {kZop2, L"Button", BS_AUTORADIOBUTTON, L"日文QX版", {208, 136, 73, 17}, kFrame1},
+        {kFrame2, L"Button", BS_GROUPBOX, L"", {32, 184, 297, 65}, ControlId(0)},
+        {kOP1, L"Button", BS_AUTORADIOBUTTON, L"窗口启动", {88, 208, 81, 17}, kFrame2},
+        {kOP2, L"Button", BS_AUTORADIOBUTTON, L"全屏启动", {208, 208, 73, 17}, kFrame2},
+        {kFrame3, L"Button", BS_GROUPBOX, L"分辨率", {32, 256, 297, 49}, ControlId(0)},
+        {kLabel1, L"Static", -1, L"W：", {64, 280, 18, 12}, kFrame3},
+        {kText1, L"Edit", -1, nullptr, {80, 279, 89, 18}, kFrame3},
+        {kLabel2, L"Static", -1, L"H：", {208, 280, 18, 12}, kFrame3},
+        {kText2, L"Edit", -1, nullptr, {224, 280, 89, 18}, kFrame3},
+        {kCommand1, L"Button", BS_DEFPUSHBUTTON, L"启动游戏", {56, 312, 249, 49}, ControlId(0)},
+        {kCkexit, L"Button", BS_AUTOCHECKBOX, L"启动后退出", {136, 368, 89, 12}, ControlId(0)},
+    };
+    auto clientRect = [&](HWND hwnd) {
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        MapWindowPoints(HWND_DESKTOP, form_->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(FindControl(e.id)->name);
+        HWND hwnd = C(e.id);
+        ASSERT_NE(hwnd, nullptr);
+        EXPECT_EQ(GetParent(hwnd), form_->Hwnd());
+        EXPECT_EQ(GetDlgCtrlID(hwnd), e.id);
+        EXPECT_EQ(ClassOf(hwnd), e.className);
+        if (e.typeStyle >= 0) {
+            EXPECT_EQ(GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK, e.typeStyle);
+        }
+        if (e.caption) {
+            EXPECT_EQ(Text(hwnd), e.caption);
+        }
+        RECT r = clientRect(hwnd);
+        EXPECT_EQ(r.left, e.pixels.left);
+        EXPECT_EQ(r.top, e.pixels.top);
+        EXPECT_EQ(r.right - r.left, e.pixels.right);
+        EXPECT_EQ(r.bottom - r.top, e.pixels.bottom);
+        if (e.parent) {
+            // Inside its group box, at the box's origin plus its own offset.
+            RECT p = clientRect(C(e.parent));
+            EXPECT_TRUE(r.left >= p.left && r.top >= p.top && r.right <= p.right && r.bottom <= p.bottom);
+        }
+        EXPECT_TRUE(IsWindowVisible(hwnd));
+    }
+}
+
+TEST_F(Form1Window, WindowHasItsCaptionAndClientSize) {
+    Open();
+    EXPECT_EQ(Text(form_->Hwnd()), L"Ostrel制作 ");
+    RECT client;
+    GetClientRect(form_->Hwnd(), &client);
+    EXPECT_EQ(client.right, 355);
+    EXPECT_EQ(client.bottom, 385);
+    EXPECT_FALSE(GetWindowLongW(form_->Hwnd(), GWL_STYLE) & WS_THICKFRAME);
+}
+
+TEST_F(Form1Window, FontCoversEveryCaption) {
+    Open();
+    std::wstring captions = kForm1Caption;
+    for (const auto& c : kForm1Controls)
+        captions += c.caption;
+    EXPECT_TRUE(FontCoversText(form_->Font(), captions)) << "font: " << testing::PrintToString(FontFaceName(form_->Font()));
+    // The same glyphs are there for the messages "启动游戏" can show.
+    EXPECT_TRUE(FontCoversText(form_->Font(), L"找不到可运行的文件！宽度高度超出范围，请输入到之间的数值。无法进入游戏目录：启动"));
+    for (const auto& c : kForm1Controls) {
+        if (c.kind != ControlKind::PictureBox) { // the banner draws no text
+            EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(C(c.id), WM_GETFONT, 0, 0)), form_->Font()) << c.name;
+        }
+    }
+}
+
+TEST_F(Form1Window, BannerIsDecodedAtItsNaturalSize) {
+    Open();
+    auto bitmap = reinterpret_cast<HBITMAP>(GetWindowLongPtrW(C(kPicture1), GWLP_USERDATA));
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP info{};
+    ASSERT_TRUE(GetObjectW(bitmap, sizeof info, &info));
+    EXPECT_EQ(info.bmWidth, 845);
+    EXPECT_EQ(info.bmHeight, 573);
+}
+
+TEST_F(Form1Window, WithNoStoredSettingsOP1IsSelectedAndBothSizesAreZero) {
+    testreg::DeleteTree("Software\\ORIM");
+    Open();
+    EXPECT_TRUE(Checked(C(kZOP1)));
+    EXPECT_FALSE(Checked(C(kZop2)));
+    EXPECT_TRUE(Checked(C(kOP1)));
+    EXPECT_FALSE(Checked(C(kOP2)));
+    EXPECT_EQ(Text(C(kText1)), L"0");
+    EXPECT_EQ(Text(C(kText2)), L"0");
+    EXPECT_TRUE(Checked(C(kCkexit)));
+    EXPECT_EQ(GetFocus(), C(kCommand1));
+    EXPECT_FALSE(testreg::KeyExists("Software\\ORIM")); // loading created nothing
+}
+
+TEST_F(Form1Window, StoredChineseSettingsAreShownOnLoad) {
+    testreg::SetDword(kChineseConfigs, "FULLSCREEN", 1);
+    testreg::SetDword(kChineseConfigs, "WIDTH", 1280);
+    testreg::SetDword(kChineseConfigs, "HEIGHT", 1024);
+    testreg::SetDword(kJapaneseConfigs, "FULLSCREEN", 0);
+    testreg::SetDword(kJapaneseConfigs, "WIDTH", 640);
+    Open();
+    EXPECT_TRUE(Checked(C(kZOP1)));
+    EXPECT_TRUE(Checked(C(kOP2)));
+    EXPECT_FALSE(Checked(C(kOP1)));
+    EXPECT_EQ(Text(C(kText1)), L"1280");
+    EXPECT_EQ(Text(C(kText2)), L"1024");
+}
+
+TEST_F(Form1Window, StoredDisplayModeTwoKeepsOP2) {
+    testreg::SetDword(kChineseConfigs, "FULLSCREEN", 2);
+    testreg::SetDword(kChineseConfigs, "WIDTH", -1);
+    Open();
+    EXPECT_TRUE(Checked(C(kOP2)));
+    EXPECT_FALSE(Checked(C(kOP1)));
+    EXPECT_EQ(Text(C(kText1)), L"-1");
+    EXPECT_EQ(Text(C(kText2)), L"0");
+}
+
+TEST_F(Form1Window, EditionButtonsShowTheValuesReadAtStartUp) {
+    testreg::SetDword(kChineseConfigs, "FULLSCREEN", 1);
+    testreg::SetDword(kChineseConfigs, "WIDTH", 1280);
+    testreg::SetDword(kChineseConfigs, "HEIGHT", 960);
+    testreg::SetDword(kJapaneseConfigs, "FULLSCREEN", 5);
+    testreg::SetDword(kJapaneseConfigs, "WIDTH", 800);
+    testreg::SetDword(kJapaneseConfigs, "HEIGHT", 600);
+    Open();
+    // Stored later: the window still shows what it read when it opened.
+    testreg::SetDword(kJapaneseConfigs, "WIDTH", 1920);
+
+    Click(kOP1);
+    Click(kZop2);
+    EXPECT_TRUE(Checked(C(kZop2)));
+    EXPECT_FALSE(Checked(C(kZOP1)));
+    EXPECT_EQ(Text(C(kText1)), L"800");
+    EXPECT_EQ(Text(C(kText2)), L"600");
+    EXPECT_TRUE(Checked(C(kOP1))); // display mode 5 has no button: the user's choice stays
+
+    SetWindowTextW(C(kText1), L"1234");
+    Click(kZOP1);
+    EXPECT_EQ(Text(C(kText1)), L"1280");
+    EXPECT_EQ(Text(C(kText2)), L"960");
+    EXPECT_TRUE(Checked(C(kOP2)));
+    EXPECT_FALSE(Checked(C(kOP1)));
+}
+
+TEST_F(Form1Window, OptionGroupsAreExclusiveAndIndependent) {
+    testreg::SetDword(kChineseConfigs, "FULLSCREEN", 1);
+    Open();
+    Click(kOP1);
+    EXPECT_TRUE(Checked(C(kOP1)));
+    EXPECT_FALSE(Checked(C(kOP2)));
+    EXPECT_TRUE(Checked(C(kZOP1))); // the edition group is untouched
+    Click(kZop2);
+    EXPECT_FALSE(Checked(C(kZOP1)));
+    EXPECT_TRUE(Checked(C(kOP1)));
+}
+
+TEST_F(Form1Window, TabVisitsTheControlsInOrderAndShiftTabGoesBack) {
+    testreg::SetDword(kChineseConfigs, "FULLSCREEN", 1); // OP2 selected: Tab lands on the selected button
+    Open();
+    const ControlId order[] = {kCommand1, kZOP1, kOP2, kText1, kText2, kCkexit, kPicture1, kCommand1};
+    ASSERT_EQ(GetFocus(), C(kCommand1));
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        Press(VK_TAB);
+        EXPECT_EQ(GetFocus(), C(order[i])) << "after Tab number " << i;
+    }
+    for (std::size_t i = std::size(order) - 1; i > 0; --i) {
+        Press(VK_TAB, true);
+        EXPECT_EQ(GetFocus(), C(order[i - 1])) << "after Shift+Tab, expecting " << FindControl(order[i - 1])->name;
+    }
+}
+
+TEST_F(Form1Window, ArrowKeysMoveWithinAnEditionGroupAndShowThatEdition) {
+    testreg::SetDword(kJapaneseConfigs, "WIDTH", 800);
+    Open();
+    SetFocus(C(kZOP1));
+    Press(VK_RIGHT);
+    EXPECT_EQ(GetFocus(), C(kZop2));
+    EXPECT_TRUE(Checked(C(kZop2)));
+    EXPECT_FALSE(Checked(C(kZOP1)));
+    EXPECT_EQ(Text(C(kText1)), L"800");
+}
+
+TEST_F(Form1Window, EnterInATextFieldClicksStartGame) {
+    Open();
+    SetFocus(C(kText2));
+    Press(VK_RETURN);
+    ASSERT_EQ(system_.calls.size(), 2u);
+    EXPECT_EQ(system_.calls[0], L"FileExists HALV12QX.exe"); // no installation recorded: the bare name
+    EXPECT_EQ(system_.calls[1], L"ShowError 找不到可运行的文件！HALV12QX.exe");
+}
+
+TEST_F(Form1Window, ClosingSavesNothing) {
+    testreg::SetDword(kChineseConfigs, "WIDTH", 1280);
+    Open();
+    SetWindowTextW(C(kText1), L"640");
+    SendMessageW(form_->Hwnd(), WM_CLOSE, 0, 0);
+    Pump();
+    EXPECT_EQ(form_->Hwnd(), nullptr);
+    EXPECT_EQ(testreg::Read(kChineseConfigs, "WIDTH")->bytes, (std::vector<std::uint8_t>{0x00, 0x05, 0, 0}));
+    EXPECT_FALSE(testreg::Read(kChineseConfigs, "HEIGHT").has_value());
+    EXPECT_TRUE(system_.calls.empty());
+}
+
+} // namespace
