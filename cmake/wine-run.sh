@@ -2,14 +2,17 @@
 # Runs a Windows program under Wine in a disposable prefix: wine-run.sh PREFIX PROGRAM [ARGS...]
 # The prefix is made on first use; a wineserver is kept alive between runs (test.sh ends it).
 set -e
-prefix=$1
+prefix=$(realpath -m "$1")
 shift
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# 32- or 64-bit program: the PE header's machine field picks the loader.
-machine=$(od -An -tx1 -j "$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')" -N6 "$1" | tr -d ' \n')
+# 32- or 64-bit program: the PE header's machine field picks the loader. Wine's own programs (regedit) run 64-bit.
+machine=504500006486
+if [ -f "$1" ]; then
+    machine=$(od -An -tx1 -j "$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')" -N6 "$1" | tr -d ' \n')
+fi
 case "$machine" in
 504500006486) loader=/usr/lib/wine/wine64; export WINELOADER=$loader ;;
 *) loader=/usr/lib/wine/wine ;;

@@ -3,7 +3,7 @@
 # Debian packages the builds and tests need. wine32 (i386) runs the 32-bit release build.
 QX_PACKAGES="cmake make g++ clang libclang-rt-14-dev googletest
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-wine wine64 wine32:i386 xvfb xauth imagemagick fonts-wqy-microhei fonts-dejavu-core zip"
+wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core zip"
 
 qx_install_missing() {
     local missing=()

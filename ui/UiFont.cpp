@@ -21,13 +21,64 @@ BOOL CALLBACK SetChildFont(HWND child, LPARAM font) {
     return TRUE;
 }
 
+BOOL CALLBACK MoveButton(HWND child, LPARAM offset) {
+    wchar_t className[16] = {};
+    GetClassNameW(child, className, 16);
+    if (lstrcmpiW(className, L"Button") == 0) {
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+        const POINT* by = reinterpret_cast<const POINT*>(offset);
+        SetWindowPos(child, nullptr, r.left + by->x, r.top + by->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return TRUE;
+}
+
+// The box measured its text in the system font; with ours the text may need more room. Grow the text, move the
+// buttons and grow the box to match, so that nothing is cut off.
+void FitBoxText(HWND box, HFONT font) {
+    HWND text = GetDlgItem(box, 0xFFFF);
+    if (!text)
+        return;
+    std::wstring message(static_cast<std::size_t>(GetWindowTextLengthW(text)) + 1, L'\0');
+    message.resize(static_cast<std::size_t>(GetWindowTextW(text, message.data(), static_cast<int>(message.size()))));
+    RECT current;
+    GetWindowRect(text, &current);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &monitor);
+
+    HDC dc = GetDC(text);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT needed{0, 0, (monitor.rcWork.right - monitor.rcWork.left) * 2 / 3, 0};
+    DrawTextW(dc, message.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(text, dc);
+
+    const int width = current.right - current.left, height = current.bottom - current.top;
+    const int growX = needed.right > width ? needed.right - width : 0;
+    const int growY = needed.bottom > height ? needed.bottom - height : 0;
+    if (!growX && !growY)
+        return;
+    SetWindowPos(text, nullptr, 0, 0, width + growX, height + growY, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    POINT offset{growX / 2, growY};
+    EnumChildWindows(box, MoveButton, reinterpret_cast<LPARAM>(&offset));
+    RECT frame;
+    GetWindowRect(box, &frame);
+    SetWindowPos(box, nullptr, frame.left - growX / 2, frame.top - growY / 2, frame.right - frame.left + growX,
+                 frame.bottom - frame.top + growY, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Sees the message box being activated, before it is first painted.
 LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
+        auto box = reinterpret_cast<HWND>(wParam);
         wchar_t className[16] = {};
-        GetClassNameW(reinterpret_cast<HWND>(wParam), className, 16);
-        if (lstrcmpW(className, L"#32770") == 0 && tBoxFont)
-            EnumChildWindows(reinterpret_cast<HWND>(wParam), SetChildFont, reinterpret_cast<LPARAM>(tBoxFont));
+        GetClassNameW(box, className, 16);
+        if (lstrcmpW(className, L"#32770") == 0 && tBoxFont) {
+            EnumChildWindows(box, SetChildFont, reinterpret_cast<LPARAM>(tBoxFont));
+            FitBoxText(box, tBoxFont);
+        }
     }
     return CallNextHookEx(tBoxHook, code, wParam, lParam);
 }
