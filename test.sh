@@ -25,9 +25,11 @@ ctest --preset asan -j"$jobs"
 step "fuzzing the size parser"
 tests/fuzz/run-fuzz.sh "${QX_FUZZ_SECONDS:-30}"
 
-step "32-bit Windows release build"
+step "32-bit Windows release build and package"
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j"$jobs" --target QXLauncher
+cmake --build --preset win32 -j"$jobs" --target QXLauncher package_release
+ctest --preset win32 -R ReleaseExecutable.ImportsSystemDllsOnly
+ls -l build/win32/ui/QXLauncher.exe build/win32/QXLauncher-1.00-win32.zip
 
 preset=$(qx_windows_run_preset)
 if [ "$preset" = win64 ]; then

@@ -1,5 +1,6 @@
 #include "ShowEditionSettings.h"
 
+#include "DecimalText.h"
 #include "EditionProfile.h"
 
 #include <string>
@@ -18,8 +19,8 @@ void ShowEditionSettings(FormControls& form, const SettingsCache& cache, int edi
     default:
         break;
     }
-    form.SetText(Field::Text1, std::to_wstring(cache.Width(edition)));
-    form.SetText(Field::Text2, std::to_wstring(cache.Height(edition)));
+    form.SetText(Field::Text1, DecimalText(cache.Width(edition)));
+    form.SetText(Field::Text2, DecimalText(cache.Height(edition)));
 }
 
 void OnEditionButtonClick(FormControls& form, const SettingsCache& cache, int edition) {

@@ -1,5 +1,6 @@
 #include "Win32System.h"
 
+#include "DecimalText.h"
 #include "UiFont.h"
 
 #include <vector>
@@ -51,7 +52,7 @@ std::wstring Win32System::ErrorText(std::uint32_t error) {
         LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
-    return text + L" (" + std::to_wstring(error) + L")";
+    return text + L" (" + DecimalText(error) + L")";
 }
 
 void Win32System::ShowError(const std::wstring& text) {
