@@ -40,11 +40,17 @@ fi
 step "Windows build ($preset) and its tests under Wine and Xvfb"
 cmake --build --preset "$preset" -j"$jobs"
 prefix="$PWD/build/$preset/wineprefix"
-stop_wine() { WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true; }
+stop_wine() {
+    WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+    WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -w >/dev/null 2>&1 || true
+}
 trap stop_wine EXIT
-# Make the disposable prefix once, before tests start using it in parallel.
-cmake/wine-run.sh "$prefix" "build/$preset/tests/store_tests.exe" --gtest_list_tests >/dev/null
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset "$preset" -j"$jobs"
+# Wine's desktop process binds to the display it first starts on, so the prefix's server is started afresh inside
+# xvfb-run, and the prefix is made (once) there before tests use it in parallel.
+stop_wine
+xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+    cmake/wine-run.sh "$1" "build/$2/tests/store_tests.exe" --gtest_list_tests >/dev/null &&
+    ctest --preset "$2" -j"$3"' sh "$prefix" "$preset" "$jobs"
 stop_wine
 
 step "all tests passed"
