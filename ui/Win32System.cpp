@@ -56,7 +56,9 @@ std::wstring Win32System::ErrorText(std::uint32_t error) {
 }
 
 void Win32System::ShowError(const std::wstring& text) {
-    MessageBoxWithFont(owner_, text, L"", MB_OK | MB_ICONSTOP, font_);
+    // Asked each time: a DPI change gives the window a new font.
+    auto font = owner_ ? reinterpret_cast<HFONT>(SendMessageW(owner_, WM_GETFONT, 0, 0)) : nullptr;
+    MessageBoxWithFont(owner_, text, L"", MB_OK | MB_ICONSTOP, font);
 }
 
 void Win32System::ExitProgram() { ExitProcess(0); }

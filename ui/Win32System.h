@@ -7,11 +7,8 @@
 
 class Win32System : public OperatingSystem {
 public:
-    // Message boxes are owned by `owner` and drawn in `font` (either may be null).
-    void SetOwner(HWND owner, HFONT font) {
-        owner_ = owner;
-        font_ = font;
-    }
+    // Message boxes are owned by `owner` and drawn in its current font (WM_GETFONT).
+    void SetOwner(HWND owner) { owner_ = owner; }
 
     bool FileExists(const std::wstring& path) override;
     std::uint32_t ChangeDrive(wchar_t driveLetter) override;
@@ -24,5 +21,4 @@ public:
 
 private:
     HWND owner_ = nullptr;
-    HFONT font_ = nullptr;
 };

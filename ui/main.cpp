@@ -9,7 +9,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     Form1 form(os);
     if (!form.Create(instance))
         return 1;
-    os.SetOwner(form.Hwnd(), form.Font());
+    os.SetOwner(form.Hwnd());
     form.Load();
     form.Show(showCommand);
     return RunMessageLoop(form);

@@ -167,6 +167,34 @@ TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
     }
 }
 
+TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
+    Open();
+    HFONT before = form_->Font();
+    RECT suggested{100, 100, 100 + 560, 100 + 640};
+    SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        SCOPED_TRACE(kForm1Controls[i].name);
+        RECT r;
+        GetWindowRect(form_->Control(kForm1Controls[i].id), &r);
+        MapWindowPoints(HWND_DESKTOP, form_->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        PixelRect expected = ControlRect(i, 144);
+        EXPECT_EQ(r.left, expected.left);
+        EXPECT_EQ(r.top, expected.top);
+        EXPECT_EQ(r.right - r.left, expected.width);
+        EXPECT_EQ(r.bottom - r.top, expected.height);
+    }
+    ASSERT_NE(form_->Font(), before);
+    LOGFONTW font{};
+    GetObjectW(form_->Font(), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -18); // 9 points at 144 DPI
+    // Message boxes ask the window for its font, and get the new one.
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(form_->Hwnd(), WM_GETFONT, 0, 0)), form_->Font());
+    RECT window;
+    GetWindowRect(form_->Hwnd(), &window);
+    EXPECT_EQ(window.left, 100);
+    EXPECT_EQ(window.right - window.left, 560);
+}
+
 TEST_F(Form1Window, WindowHasItsCaptionAndClientSize) {
     Open();
     EXPECT_EQ(Text(form_->Hwnd()), L"Ostrel制作 ");
