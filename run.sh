@@ -22,7 +22,8 @@ launcher="$build/ui/QXLauncher.exe"
 loader=/usr/lib/wine/wine
 [ "$preset" = win64 ] && loader=/usr/lib/wine/wine64
 
-if [ -n "${WINEPREFIX:-}" ]; then
+user_prefix="${WINEPREFIX:-}"
+if [ -n "$user_prefix" ]; then
     prefix="$WINEPREFIX"
     echo "== starting the launcher on WINEPREFIX=$prefix"
 else
@@ -52,11 +53,21 @@ display=$(qx_free_display)
 echo "== no X display: running on Xvfb :$display for a few seconds"
 Xvfb ":$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
+launcher_pid=""
+finish() {
+    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
+    [ -z "${user_prefix:-}" ] && /usr/lib/wine/wineserver64 -k 2>/dev/null # only ever the demo prefix's
+    kill "$xvfb" 2>/dev/null
+    true
+}
+trap finish EXIT
+for _ in $(seq 1 50); do
+    [ -S "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+done
 export DISPLAY=":$display"
-sleep 1
 "$loader" "$launcher" >/dev/null 2>&1 &
+launcher_pid=$!
 sleep 6
 import -window root "$build/run-screenshot.png"
-/usr/lib/wine/wineserver64 -k || true
 echo "== screenshot: $build/run-screenshot.png"

@@ -5,6 +5,7 @@
 # Installs what is missing with apt-get first. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
+export LC_ALL=C.UTF-8
 . tools/common.sh
 
 qx_install_missing

@@ -32,7 +32,15 @@ fi
 /usr/lib/wine/wineserver64 -p60 </dev/null >/dev/null 2>&1 || true
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
+# Ending this wrapper ends the program too.
+"$loader" "$@" >"$output" 2>&1 &
+child=$!
+trap 'kill "$child" 2>/dev/null' INT TERM
 status=0
-"$loader" "$@" >"$output" 2>&1 || status=$?
+while :; do
+    status=0
+    wait "$child" || status=$?
+    kill -0 "$child" 2>/dev/null || break
+done
 cat "$output"
 exit $status

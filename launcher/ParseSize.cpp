@@ -22,9 +22,9 @@ constexpr std::int64_t kExponentCap = 1'000'000'000'000'000;
 // rest only matter as "something non-zero follows".
 constexpr int kKeptDigits = 6;
 
-// CR counts as a blank too, so a pasted "1024\r\n" reads as 1024.
+// Blanks, tabs and line feeds; a carriage return is text like any other and ends the number ("1024\r\n" is 1024).
 bool IsIgnored(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r';
+    return c == L' ' || c == L'\t' || c == L'\n';
 }
 
 int DigitValue(wchar_t c, int base) {
@@ -65,14 +65,14 @@ class SignificantDigits {
 public:
     void AddIntegerDigit(int digit) {
         if (digit == 0 && keptCount == 0)
-            return;  // a leading zero changes nothing
+            return; // a leading zero changes nothing
         Keep(digit);
         ++pointPos;
     }
 
     void AddFractionDigit(int digit) {
         if (digit == 0 && keptCount == 0) {
-            --pointPos;  // 0.001 is 0.1 x 10^-2
+            --pointPos; // 0.001 is 0.1 x 10^-2
             return;
         }
         Keep(digit);
@@ -86,7 +86,7 @@ public:
         if (integerDigits > kKeptDigits - 1)
             return kHugeMagnitude;
         if (integerDigits < 0)
-            return 0;  // below 0.1
+            return 0; // below 0.1
         const int split = static_cast<int>(integerDigits);
         std::int32_t magnitude = 0;
         for (int i = 0; i < split; ++i)
@@ -113,7 +113,7 @@ private:
     int kept[kKeptDigits] = {};
     int keptCount = 0;
     bool nonZeroBeyondKept = false;
-    std::int64_t pointPos = 0;  // the text's digit counts stay far below kExponentCap
+    std::int64_t pointPos = 0; // the text's digit counts stay far below kExponentCap
 };
 
 // The exponent after a decimal mantissa, 0 when there is none. Only E or e opens one: a D, which some dialects
@@ -128,7 +128,7 @@ std::int64_t ReadExponent(Cursor& cursor) {
         cursor.Next();
     }
     if (DigitValue(cursor.Peek(), 10) < 0)
-        return 0;  // "1e" and "1e+" are 1; the E is text after the number
+        return 0; // "1e" and "1e+" are 1; the E is text after the number
     std::int64_t exponent = 0;
     for (int digit; (digit = DigitValue(cursor.Peek(), 10)) >= 0; cursor.Next()) {
         if (exponent < kExponentCap)
@@ -154,21 +154,21 @@ std::int32_t ReadDecimalMagnitude(Cursor& cursor) {
         }
     }
     if (!anyDigit)
-        return 0;  // "", "-", "." and "e5" hold no number
+        return 0; // "", "-", "." and "e5" hold no number
     return digits.Round(ReadExponent(cursor));
 }
 
 // &H and &O literals are unsigned magnitudes of any length, never wrapped into negatives as 16-bit patterns:
 // "&HFFFF" is 65535 and so out of range, and a leading sign applies as it does to decimals ("-&H400" is -1024).
 std::int32_t ReadRadixMagnitude(Cursor& cursor) {
-    cursor.Next();  // the '&'
+    cursor.Next(); // the '&'
     int base = 0;
     if (cursor.Peek() == L'H' || cursor.Peek() == L'h')
         base = 16;
     else if (cursor.Peek() == L'O' || cursor.Peek() == L'o')
         base = 8;
     else
-        return 0;  // "&" alone or "&400" holds no number
+        return 0; // "&" alone or "&400" holds no number
     cursor.Next();
     std::int32_t magnitude = 0;
     for (int digit; (digit = DigitValue(cursor.Peek(), base)) >= 0; cursor.Next()) {
@@ -179,7 +179,7 @@ std::int32_t ReadRadixMagnitude(Cursor& cursor) {
     return magnitude;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::int16_t> ParseSize(const std::wstring& text) {
     Cursor cursor(text);

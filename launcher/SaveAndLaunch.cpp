@@ -31,7 +31,9 @@ bool StartsWithDriveLetter(const std::wstring& directory) {
 
 } // namespace
 
-std::wstring MissingExecutableMessage(const std::wstring& probePath) { return L"找不到可运行的文件！" + probePath; }
+std::wstring MissingExecutableMessage(const std::wstring& probePath) {
+    return L"找不到可运行的文件！" + probePath;
+}
 
 void SaveAndLaunch(FormControls& form, OperatingSystem& os) {
     const std::wstring widthText = form.GetText(Field::Text1);

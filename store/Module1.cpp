@@ -63,8 +63,8 @@ std::wstring GetKeyString(std::uint32_t root, const std::string& keyPath, const 
     }
 
     std::vector<char> buffer(static_cast<std::size_t>(size) + 1, ' ');
-    RegStatus = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type,
-                                 reinterpret_cast<BYTE*>(buffer.data()), &size);
+    RegStatus =
+        RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
     if (RegStatus == ERROR_SUCCESS) {
         // The last stored byte is the terminating NUL and is dropped, whether or not it is one.
         std::size_t length = std::min<std::size_t>(size > 0 ? size - 1 : 0, buffer.size());

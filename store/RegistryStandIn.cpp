@@ -48,8 +48,7 @@ constexpr std::size_t kMaxComponent = 255;
 
 bool IsPredefined(HKEY key) {
     auto n = static_cast<std::uint32_t>(reinterpret_cast<std::intptr_t>(key));
-    return reinterpret_cast<std::intptr_t>(key) == static_cast<std::int32_t>(n) && n >= 0x80000000u &&
-           n <= 0x80000006u;
+    return reinterpret_cast<std::intptr_t>(key) == static_cast<std::int32_t>(n) && n >= 0x80000000u && n <= 0x80000006u;
 }
 
 // The node and path a handle stands for; false for a handle that is not open.
@@ -121,9 +120,13 @@ LONG Record(Call::Kind kind, const std::string& path, const char* name, LONG res
 
 } // namespace
 
-void Reset() { State() = Tree{}; }
+void Reset() {
+    State() = Tree{};
+}
 
-void CreateKey(HKEY root, const std::string& path) { FindOrCreate(root, path); }
+void CreateKey(HKEY root, const std::string& path) {
+    FindOrCreate(root, path);
+}
 
 void DeleteKey(HKEY root, const std::string& path) {
     auto parts = SplitPath(path);
@@ -160,11 +163,17 @@ std::optional<StoredValue> GetValue(HKEY root, const std::string& path, const st
     return it->second;
 }
 
-int OpenHandleCount() { return static_cast<int>(State().handles.size()); }
+int OpenHandleCount() {
+    return static_cast<int>(State().handles.size());
+}
 
-const std::vector<Call>& Journal() { return State().journal; }
+const std::vector<Call>& Journal() {
+    return State().journal;
+}
 
-void ClearJournal() { State().journal.clear(); }
+void ClearJournal() {
+    State().journal.clear();
+}
 
 } // namespace standin
 

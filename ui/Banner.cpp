@@ -7,7 +7,30 @@
 
 const wchar_t kBannerClass[] = L"QXBanner";
 
+namespace {
+
+using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
+using CoUninitializeFn = void(WINAPI*)();
+using CreateStreamOnHGlobalFn = HRESULT(WINAPI*)(HGLOBAL, BOOL, IStream**);
+using OleLoadPictureFn = HRESULT(WINAPI*)(IStream*, LONG, BOOL, REFIID, void**);
+
+template <typename Fn> Fn SystemFunction(const wchar_t* dll, const char* name) {
+    HMODULE module = LoadLibraryW(dll);
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+} // namespace
+
+// ole32 and oleaut32 are loaded here, when the banner is decoded, rather than with the exe: loading them is a good
+// part of what the decoding costs, and the window is already up by then.
 HBITMAP LoadJpegResource(HINSTANCE instance, int resourceId) {
+    static auto coInitializeEx = SystemFunction<CoInitializeExFn>(L"ole32.dll", "CoInitializeEx");
+    static auto coUninitialize = SystemFunction<CoUninitializeFn>(L"ole32.dll", "CoUninitialize");
+    static auto createStream = SystemFunction<CreateStreamOnHGlobalFn>(L"ole32.dll", "CreateStreamOnHGlobal");
+    static auto oleLoadPicture = SystemFunction<OleLoadPictureFn>(L"oleaut32.dll", "OleLoadPicture");
+    if (!coInitializeEx || !coUninitialize || !createStream || !oleLoadPicture)
+        return nullptr;
+
     HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
     HGLOBAL loaded = info ? LoadResource(instance, info) : nullptr;
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
@@ -17,28 +40,36 @@ HBITMAP LoadJpegResource(HINSTANCE instance, int resourceId) {
 
     // The stream takes ownership of its own copy of the bytes.
     HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!copy)
+    void* target = copy ? GlobalLock(copy) : nullptr;
+    if (!target) {
+        if (copy)
+            GlobalFree(copy);
         return nullptr;
-    CopyMemory(GlobalLock(copy), bytes, size);
+    }
+    CopyMemory(target, bytes, size);
     GlobalUnlock(copy);
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
-        GlobalFree(copy);
-        return nullptr;
-    }
 
+    // COM only for the decoding: every object is released before it is uninitialised again.
+    const bool com = SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     HBITMAP result = nullptr;
-    IPicture* picture = nullptr;
-    if (SUCCEEDED(OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
-                                 reinterpret_cast<void**>(&picture)))) {
-        OLE_HANDLE handle = 0;
-        // The picture owns its bitmap; keep a copy of our own and let the picture go.
-        if (SUCCEEDED(picture->get_Handle(&handle)))
-            result = static_cast<HBITMAP>(
-                CopyImage(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, 0));
-        picture->Release();
+    IStream* stream = nullptr;
+    if (SUCCEEDED(createStream(copy, TRUE, &stream))) {
+        IPicture* picture = nullptr;
+        if (SUCCEEDED(oleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                                     reinterpret_cast<void**>(&picture)))) {
+            OLE_HANDLE handle = 0;
+            // The picture owns its bitmap; keep a copy of our own and let the picture go.
+            if (SUCCEEDED(picture->get_Handle(&handle)))
+                result = static_cast<HBITMAP>(
+                    CopyImage(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, 0));
+            picture->Release();
+        }
+        stream->Release();
+    } else {
+        GlobalFree(copy);
     }
-    stream->Release();
+    if (com)
+        coUninitialize();
     return result;
 }
 
@@ -67,7 +98,10 @@ void Paint(HWND hwnd) {
         SelectObject(source, old);
         DeleteDC(source);
     } else {
-        FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+        // Until the banner is decoded: its own top colour, so that it fades in without a flash.
+        HBRUSH placeholder = CreateSolidBrush(RGB(0x1d, 0x2b, 0x53));
+        FillRect(dc, &client, placeholder);
+        DeleteObject(placeholder);
     }
     if (GetFocus() == hwnd) {
         RECT focus = client;

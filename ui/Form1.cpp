@@ -2,8 +2,8 @@
 
 #include "Banner.h"
 #include "Dpi.h"
-#include "ShowEditionSettings.h"
 #include "SaveAndLaunch.h"
+#include "ShowEditionSettings.h"
 #include "UiFont.h"
 #include "resource.h"
 
@@ -102,8 +102,17 @@ bool Form1::Create(HINSTANCE instance) {
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     int x = work.left + (work.right - work.left - size.cx) / 2;
     int y = work.top + (work.bottom - work.top - size.cy) / 2;
-    return CreateWindowExW(kExStyle, kForm1Class, kForm1Caption, kStyle, x > work.left ? x : work.left,
-                           y > work.top ? y : work.top, size.cx, size.cy, nullptr, nullptr, instance, this) != nullptr;
+    if (!CreateWindowExW(kExStyle, kForm1Class, kForm1Caption, kStyle, x > work.left ? x : work.left,
+                         y > work.top ? y : work.top, size.cx, size.cy, nullptr, nullptr, instance, this))
+        return false;
+    // The monitor the window landed on may not be at the system DPI (per-monitor scaling changed since sign-in);
+    // the controls were laid out for the window's own DPI, so the frame follows it.
+    if (dpi_ != dpi) {
+        size = WindowSizeForClient(TwipsToPixels(kForm1ClientWidth, dpi_), TwipsToPixels(kForm1ClientHeight, dpi_),
+                                   kStyle, kExStyle, dpi_);
+        SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return true;
 }
 
 void Form1::Load() {
@@ -115,6 +124,16 @@ void Form1::Show(int showCommand) {
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
     SetFocus(Control(kCommand1));
+    // Decoding the banner loads the system's imaging libraries, which costs more than everything else at start-up
+    // (most of all under Wine). It carries no behaviour, so it is drawn once the window is up and taking input.
+    SetTimer(hwnd_, kBannerTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+void Form1::LoadBanner() {
+    if (banner_)
+        return;
+    banner_ = LoadJpegResource(instance_, IDR_BANNER);
+    SetBannerBitmap(Control(kPicture1), banner_);
 }
 
 HWND Form1::Control(ControlId id) const {
@@ -122,7 +141,9 @@ HWND Form1::Control(ControlId id) const {
     return index < kControlCount ? controls_[index] : nullptr;
 }
 
-bool Form1::TranslateDialogMessage(MSG& msg) { return hwnd_ && IsDialogMessageW(hwnd_, &msg); }
+bool Form1::TranslateDialogMessage(MSG& msg) {
+    return hwnd_ && IsDialogMessageW(hwnd_, &msg);
+}
 
 LRESULT CALLBACK Form1::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
@@ -141,6 +162,15 @@ LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_ACTIVATE:
+        OnActivate(LOWORD(wParam) != WA_INACTIVE);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kBannerTimer) {
+            KillTimer(hwnd_, kBannerTimer);
+            LoadBanner();
+        }
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(font_);
@@ -167,13 +197,11 @@ void Form1::OnCreate() {
         const ControlSpec& c = kForm1Controls[i];
         WindowClass wc = ClassAndStyle(c);
         DWORD exStyle = c.kind == ControlKind::TextField ? WS_EX_CLIENTEDGE : 0;
-        controls_[i] = CreateWindowExW(exStyle, wc.name, c.caption, WS_CHILD | WS_VISIBLE | wc.style, 0, 0, 0, 0,
-                                       hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
+        controls_[i] = CreateWindowExW(exStyle, wc.name, c.caption, WS_CHILD | WS_VISIBLE | wc.style, 0, 0, 0, 0, hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
         if (c.initiallySet && (c.kind == ControlKind::OptionButton || c.kind == ControlKind::CheckBox))
             SendMessageW(controls_[i], BM_SETCHECK, BST_CHECKED, 0);
     }
-    banner_ = LoadJpegResource(instance_, IDR_BANNER);
-    SetBannerBitmap(Control(kPicture1), banner_);
     ApplyFont();
     PlaceControls();
 }
@@ -198,6 +226,18 @@ void Form1::OnCommand(int id, int code) {
     default:
         break;
     }
+}
+
+// As a dialog does: the control that had the focus gets it back when the window is active again (after a message
+// box, or switching to another program), so the keyboard goes on where it was.
+void Form1::OnActivate(bool active) {
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus))
+            lastFocus_ = focus;
+        return;
+    }
+    SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : Control(kCommand1));
 }
 
 void Form1::OnDpiChanged(int dpi, const RECT& suggested) {

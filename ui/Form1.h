@@ -21,6 +21,8 @@ public:
     // The load step: read the stored settings and show the Chinese edition's, before the window is first shown.
     void Load();
     void Show(int showCommand);
+    // Decodes and shows the banner; Show() schedules it for when the window first waits for input.
+    void LoadBanner();
 
     HWND Hwnd() const { return hwnd_; }
     HWND Control(ControlId id) const;
@@ -40,6 +42,7 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate();
     void OnCommand(int id, int code);
+    void OnActivate(bool active);
     void OnDpiChanged(int dpi, const RECT& suggested);
     void ApplyFont();
     void PlaceControls();
@@ -49,9 +52,12 @@ private:
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND controls_[kControlCount] = {};
+    HWND lastFocus_ = nullptr;
     HFONT font_ = nullptr;
     HBITMAP banner_ = nullptr;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
+
+    static constexpr UINT_PTR kBannerTimer = 1;
 };
 
 // Runs the window's message loop until it is closed; returns the exit code.

@@ -4,8 +4,9 @@
 
 namespace {
 
-const wchar_t* const kFaces[] = {L"Microsoft YaHei UI", L"Microsoft YaHei", L"SimSun", L"NSimSun",
-                                 L"WenQuanYi Micro Hei", L"Noto Sans CJK SC", L"Droid Sans Fallback"};
+const wchar_t* const kFaces[] = {
+    L"Microsoft YaHei UI", L"Microsoft YaHei",    L"SimSun", L"NSimSun", L"WenQuanYi Micro Hei",
+    L"Noto Sans CJK SC",   L"Droid Sans Fallback"};
 constexpr int kPointSize = 9;
 
 HFONT CreateFace(const wchar_t* face, int dpi) {
@@ -51,7 +52,8 @@ void FitBoxText(HWND box, HFONT font) {
     HDC dc = GetDC(text);
     HGDIOBJ old = SelectObject(dc, font);
     RECT needed{0, 0, (monitor.rcWork.right - monitor.rcWork.left) * 2 / 3, 0};
-    DrawTextW(dc, message.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS);
+    DrawTextW(dc, message.c_str(), -1, &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS);
     SelectObject(dc, old);
     ReleaseDC(text, dc);
 
@@ -91,8 +93,8 @@ bool FontCoversText(HFONT font, const std::wstring& text) {
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, font);
     std::vector<WORD> glyphs(text.size());
-    DWORD done = GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
-                                  GGI_MARK_NONEXISTING_GLYPHS);
+    DWORD done =
+        GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
     SelectObject(dc, old);
     DeleteDC(dc);
     if (done == GDI_ERROR)

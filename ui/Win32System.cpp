@@ -44,9 +44,9 @@ std::uint32_t Win32System::StartProcess(const std::wstring& applicationPath, con
 
 std::wstring Win32System::ErrorText(std::uint32_t error) {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
     if (buffer)
         LocalFree(buffer);
@@ -61,4 +61,6 @@ void Win32System::ShowError(const std::wstring& text) {
     MessageBoxWithFont(owner_, text, L"", MB_OK | MB_ICONSTOP, font);
 }
 
-void Win32System::ExitProgram() { ExitProcess(0); }
+void Win32System::ExitProgram() {
+    ExitProcess(0);
+}

@@ -29,8 +29,8 @@ std::wstring WinePath(const char* unixPath) {
 }
 
 std::string Utf8(const std::wstring& text) {
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                     nullptr);
+    int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), result.data(), length, nullptr,
                         nullptr);
@@ -135,8 +135,8 @@ protected:
         std::wstring exe = WinePath(QX_LAUNCHER_EXE);
         std::wstring line = L"\"" + exe + L"\"";
         wchar_t root[] = L"C:\\";
-        ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, root, &startup,
-                                   &launcher_));
+        ASSERT_TRUE(
+            CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, root, &startup, &launcher_));
         WaitForInputIdle(launcher_.hProcess, 15000);
         window_ = WaitForWindow(launcher_.dwProcessId, L"QXLauncherForm1");
         ASSERT_NE(window_, nullptr);

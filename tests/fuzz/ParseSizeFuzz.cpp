@@ -26,7 +26,7 @@ void Fail(const char* what, const std::wstring& text, Result expected, Result ac
 }
 
 bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r';
+    return c == L' ' || c == L'\t' || c == L'\n';
 }
 
 std::wstring WithoutBlanks(const std::wstring& text) {
@@ -152,11 +152,11 @@ void Check(const std::wstring& text) {
     CheckAgainstReference(text);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (std::fegetround() != FE_TONEAREST)
-        std::abort();  // the reference relies on the default rounding mode
+        std::abort(); // the reference relies on the default rounding mode
 
     // Each byte one character, as typed text mostly is.
     Check(std::wstring(data, data + size));

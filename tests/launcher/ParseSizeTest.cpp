@@ -21,7 +21,7 @@ std::wstring Repeat(wchar_t c, std::size_t count) {
     return std::wstring(count, c);
 }
 
-}  // namespace
+} // namespace
 
 // --- The examples the size fields are documented with ---
 
@@ -49,11 +49,16 @@ TEST(ParseSizeExamples, ExponentAndHex) {
 
 // --- Blanks ---
 
-TEST(ParseSizeBlanks, TabsLineFeedsAndCarriageReturnsAreIgnoredEverywhere) {
+TEST(ParseSizeBlanks, TabsAndLineFeedsAreIgnoredEverywhere) {
     EXPECT_EQ(Parse(L"\t1\t0\t2\t4\t"), 1024);
     EXPECT_EQ(Parse(L"\n1024\n"), 1024);
+    EXPECT_EQ(Parse(L"1\n2\n8\n0"), 1280);
+}
+
+TEST(ParseSizeBlanks, CarriageReturnIsNotABlankAndEndsTheNumber) {
     EXPECT_EQ(Parse(L"1024\r\n"), 1024);
-    EXPECT_EQ(Parse(L"1\r\n2\r\n8\r\n0"), 1280);
+    EXPECT_EQ(Parse(L"12\r34"), 12);
+    EXPECT_EQ(Parse(L"\r1024"), 0);
 }
 
 TEST(ParseSizeBlanks, IgnoredInsideSignFractionExponentAndPrefix) {
@@ -66,12 +71,16 @@ TEST(ParseSizeBlanks, IgnoredInsideSignFractionExponentAndPrefix) {
 }
 
 TEST(ParseSizeBlanks, OnlyBlanksGiveZero) {
-    EXPECT_EQ(Parse(L"   \t\r\n "), 0);
+    EXPECT_EQ(Parse(L"   \t\n "), 0);
 }
 
 TEST(ParseSizeBlanks, OtherSpaceCharactersEndTheNumber) {
-    EXPECT_EQ(Parse(L"\u00a0" L"12"), 0);  // no-break space
-    EXPECT_EQ(Parse(L"1\u3000" L"2"), 1);  // ideographic space, as typed with a Chinese input method
+    EXPECT_EQ(Parse(L"\u00a0"
+                    L"12"),
+              0); // no-break space
+    EXPECT_EQ(Parse(L"1\u3000"
+                    L"2"),
+              1); // ideographic space, as typed with a Chinese input method
     EXPECT_EQ(Parse(L"1\v2"), 1);
     EXPECT_EQ(Parse(L"1\f2"), 1);
 }
@@ -299,7 +308,7 @@ TEST(ParseSizeRadix, DigitsStopAtTheFirstOneOutsideTheBase) {
 }
 
 TEST(ParseSizeRadix, NoFractionOrExponent) {
-    EXPECT_EQ(Parse(L"&H1E3"), 0x1E3);  // E is a hex digit here
+    EXPECT_EQ(Parse(L"&H1E3"), 0x1E3); // E is a hex digit here
     EXPECT_EQ(Parse(L"&H1.8"), 1);
     EXPECT_EQ(Parse(L"&O1e3"), 1);
 }
@@ -314,7 +323,9 @@ TEST(ParseSizeStop, CommaIsNotADecimalPoint) {
 TEST(ParseSizeStop, CurrencySignsEndTheNumber) {
     EXPECT_EQ(Parse(L"$100"), 0);
     EXPECT_EQ(Parse(L"100$"), 100);
-    EXPECT_EQ(Parse(L"\u00a5" L"100"), 0);
+    EXPECT_EQ(Parse(L"\u00a5"
+                    L"100"),
+              0);
     EXPECT_EQ(Parse(L"100\u20ac"), 100);
 }
 
@@ -330,8 +341,14 @@ TEST(ParseSizeStop, FullWidthDigitsAreNotDigits) {
 }
 
 TEST(ParseSizeStop, EmbeddedNulEndsTheNumber) {
-    EXPECT_EQ(Parse(std::wstring(L"12\0" L"34", 5)), 12);
-    EXPECT_EQ(Parse(std::wstring(L"\0" L"34", 3)), 0);
+    EXPECT_EQ(Parse(std::wstring(L"12\0"
+                                 L"34",
+                                 5)),
+              12);
+    EXPECT_EQ(Parse(std::wstring(L"\0"
+                                 L"34",
+                                 3)),
+              0);
 }
 
 // --- Range limits ---
@@ -358,7 +375,7 @@ TEST(ParseSizeRange, UpperLimitIsJudgedAfterRounding) {
 
 TEST(ParseSizeRange, LowerLimitIsJudgedAfterRounding) {
     EXPECT_EQ(Parse(L"-32768.49"), -32768);
-    EXPECT_EQ(Parse(L"-32768.5"), -32768);  // halfway, and -32768 is the even neighbour
+    EXPECT_EQ(Parse(L"-32768.5"), -32768); // halfway, and -32768 is the even neighbour
     EXPECT_EQ(Parse(L"-32768.51"), kOutOfRange);
     EXPECT_EQ(Parse(L"-32768.50000000000000000001"), kOutOfRange);
     EXPECT_EQ(Parse(L"-32769.5"), kOutOfRange);
@@ -366,7 +383,7 @@ TEST(ParseSizeRange, LowerLimitIsJudgedAfterRounding) {
 }
 
 TEST(ParseSizeRange, LargeMagnitudesWithManyDigitsAreOutOfRange) {
-    EXPECT_EQ(Parse(L"123456.0e-1"), 12346);  // 12345.6
+    EXPECT_EQ(Parse(L"123456.0e-1"), 12346); // 12345.6
     EXPECT_EQ(Parse(L"99999.4"), kOutOfRange);
     EXPECT_EQ(Parse(L"0.99999e5"), kOutOfRange);
 }

@@ -30,7 +30,9 @@ protected:
         key_ = root_ + "\\Configs";
         testreg::CreateKey(key_);
     }
-    void TearDown() override { testreg::DeleteTree(root_); }
+    void TearDown() override {
+        testreg::DeleteTree(root_);
+    }
 
     std::string root_;
     std::string key_; // exists, empty

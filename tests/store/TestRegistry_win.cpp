@@ -4,7 +4,9 @@
 
 namespace testreg {
 
-const char* BackendName() { return "Windows registry"; }
+const char* BackendName() {
+    return "Windows registry";
+}
 
 void CreateKey(const std::string& path) {
     HKEY key;
@@ -56,6 +58,8 @@ std::optional<Raw> Read(const std::string& path, const std::string& name) {
     return raw;
 }
 
-std::string ProcessTestRoot() { return "Software\\QXLauncher Tests\\" + std::to_string(GetCurrentProcessId()); }
+std::string ProcessTestRoot() {
+    return "Software\\QXLauncher Tests\\" + std::to_string(GetCurrentProcessId());
+}
 
 } // namespace testreg

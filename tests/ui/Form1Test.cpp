@@ -46,7 +46,9 @@ std::wstring ClassOf(HWND hwnd) {
     return buffer;
 }
 
-bool Checked(HWND hwnd) { return SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Checked(HWND hwnd) {
+    return SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 class Form1Window : public ::testing::Test {
 protected:
@@ -210,9 +212,11 @@ TEST_F(Form1Window, FontCoversEveryCaption) {
     std::wstring captions = kForm1Caption;
     for (const auto& c : kForm1Controls)
         captions += c.caption;
-    EXPECT_TRUE(FontCoversText(form_->Font(), captions)) << "font: " << testing::PrintToString(FontFaceName(form_->Font()));
+    EXPECT_TRUE(FontCoversText(form_->Font(), captions))
+        << "font: " << testing::PrintToString(FontFaceName(form_->Font()));
     // The same glyphs are there for the messages "启动游戏" can show.
-    EXPECT_TRUE(FontCoversText(form_->Font(), L"找不到可运行的文件！宽度高度超出范围，请输入到之间的数值。无法进入游戏目录：启动"));
+    EXPECT_TRUE(FontCoversText(form_->Font(),
+                               L"找不到可运行的文件！宽度高度超出范围，请输入到之间的数值。无法进入游戏目录：启动"));
     for (const auto& c : kForm1Controls) {
         if (c.kind != ControlKind::PictureBox) { // the banner draws no text
             EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(C(c.id), WM_GETFONT, 0, 0)), form_->Font()) << c.name;
@@ -220,10 +224,15 @@ TEST_F(Form1Window, FontCoversEveryCaption) {
     }
 }
 
-TEST_F(Form1Window, BannerIsDecodedAtItsNaturalSize) {
+TEST_F(Form1Window, BannerIsDecodedAtItsNaturalSizeOnceTheWindowIsUp) {
     Open();
     auto bitmap = reinterpret_cast<HBITMAP>(GetWindowLongPtrW(C(kPicture1), GWLP_USERDATA));
-    ASSERT_NE(bitmap, nullptr);
+    for (int i = 0; i < 200 && !bitmap; ++i) {
+        Sleep(10);
+        Pump();
+        bitmap = reinterpret_cast<HBITMAP>(GetWindowLongPtrW(C(kPicture1), GWLP_USERDATA));
+    }
+    ASSERT_NE(bitmap, nullptr) << "the banner was not decoded after the window opened";
     BITMAP info{};
     ASSERT_TRUE(GetObjectW(bitmap, sizeof info, &info));
     EXPECT_EQ(info.bmWidth, 845);
@@ -320,6 +329,36 @@ TEST_F(Form1Window, TabVisitsTheControlsInOrderAndShiftTabGoesBack) {
         Press(VK_TAB, true);
         EXPECT_EQ(GetFocus(), C(order[i - 1])) << "after Shift+Tab, expecting " << FindControl(order[i - 1])->name;
     }
+}
+
+TEST_F(Form1Window, OP2ComesBeforeOP1InTheDisplayModeGroup) {
+    Open();
+    // Creation order is keyboard order: OP2 directly precedes OP1, and OP2 opens the group.
+    EXPECT_EQ(GetWindow(C(kOP2), GW_HWNDNEXT), C(kOP1));
+    EXPECT_TRUE(GetWindowLongW(C(kOP2), GWL_STYLE) & WS_GROUP);
+    EXPECT_FALSE(GetWindowLongW(C(kOP1), GWL_STYLE) & WS_GROUP);
+    EXPECT_EQ(GetNextDlgGroupItem(form_->Hwnd(), C(kOP2), FALSE), C(kOP1));
+    // From the selected OP1 (no stored settings), the arrow keys reach OP2 and select it.
+    SetFocus(C(kOP1));
+    Press(VK_UP);
+    EXPECT_EQ(GetFocus(), C(kOP2));
+    EXPECT_TRUE(Checked(C(kOP2)));
+    EXPECT_FALSE(Checked(C(kOP1)));
+}
+
+TEST_F(Form1Window, FocusComesBackToItsControlWhenTheWindowIsActiveAgain) {
+    Open();
+    SetFocus(C(kText2));
+    // Another window of this program takes the activation, as a message box does, then gives it back.
+    HWND other = CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    SetActiveWindow(other);
+    Pump();
+    ASSERT_NE(GetFocus(), C(kText2));
+    DestroyWindow(other);
+    SetActiveWindow(form_->Hwnd());
+    Pump();
+    EXPECT_EQ(GetFocus(), C(kText2));
 }
 
 TEST_F(Form1Window, ArrowKeysMoveWithinAnEditionGroupAndShowThatEdition) {

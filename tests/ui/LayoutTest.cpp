@@ -16,10 +16,10 @@ TEST(TwipsToPixels, FifteenTwipsMakeOnePixelAt96Dpi) {
 }
 
 TEST(TwipsToPixels, RoundsToTheNearestPixelAtHigherDpi) {
-    EXPECT_EQ(TwipsToPixels(5325, 144), 533);  // 532.5 rounds up
-    EXPECT_EQ(TwipsToPixels(255, 120), 21);    // 21.25
-    EXPECT_EQ(TwipsToPixels(345, 120), 29);    // 28.75
-    EXPECT_EQ(TwipsToPixels(1440, 192), 192);  // one inch
+    EXPECT_EQ(TwipsToPixels(5325, 144), 533); // 532.5 rounds up
+    EXPECT_EQ(TwipsToPixels(255, 120), 21);   // 21.25
+    EXPECT_EQ(TwipsToPixels(345, 120), 29);   // 28.75
+    EXPECT_EQ(TwipsToPixels(1440, 192), 192); // one inch
     EXPECT_EQ(TwipsToPixels(-15, 96), -1);
 }
 

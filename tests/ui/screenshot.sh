@@ -2,11 +2,15 @@
 # Opens QXLauncher.exe under Wine on the current X display with stored settings for both editions, and saves a
 # screenshot of its window: screenshot.sh WINE_RUN PREFIX LAUNCHER_EXE OUTPUT_PNG
 set -eu
+export LC_ALL=C.UTF-8 # window titles come back from X as UTF-8
 wine_run=$1 prefix=$2 launcher=$3 output=$4
 work=$(mktemp -d)
 launcher_pid=""
 cleanup() {
-    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null || true
+    if [ -n "$launcher_pid" ]; then
+        kill "$launcher_pid" 2>/dev/null || true
+        wait "$launcher_pid" 2>/dev/null || true
+    fi
     "$wine_run" "$prefix" reg delete 'HKCU\Software\ORIM' /f >/dev/null 2>&1 || true
     rm -rf "$work"
 }
@@ -33,7 +37,7 @@ launcher_pid=$!
 # The window's X geometry, from its title, once it is mapped.
 geometry=""
 for _ in $(seq 1 100); do
-    geometry=$(xwininfo -root -tree 2>/dev/null | grep '"Ostrel制作 "' | head -n 1 |
+    geometry=$(xwininfo -root -tree 2>/dev/null | grep -a '"Ostrel' | head -n 1 |
         sed -n 's/.* \([0-9]*x[0-9]*+[0-9-]*+[0-9-]*\) .*/\1/p')
     [ -n "$geometry" ] && break
     sleep 0.2

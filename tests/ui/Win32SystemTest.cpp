@@ -1,0 +1,86 @@
+// The operating system as the launcher uses it, on Win32 under Wine: the file probe, the current drive and
+// directory, and starting a program that cannot be started.
+#include "Win32System.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+class Win32SystemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        dir_ = std::wstring(temp) + L"qx system " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(dir_.c_str(), nullptr);
+        CreateDirectoryW((dir_ + L"HALV12QX.exe").c_str(), nullptr); // a directory with the game's name
+        HANDLE file = CreateFileW((dir_ + L"game.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(file);
+        GetCurrentDirectoryW(MAX_PATH, saved_);
+    }
+    void TearDown() override {
+        SetCurrentDirectoryW(saved_);
+        DeleteFileW((dir_ + L"game.exe").c_str());
+        RemoveDirectoryW((dir_ + L"HALV12QX.exe").c_str());
+        RemoveDirectoryW(dir_.c_str());
+    }
+
+    static std::wstring Current() {
+        wchar_t current[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, current);
+        return current;
+    }
+
+    Win32System os_;
+    std::wstring dir_;
+    wchar_t saved_[MAX_PATH] = {};
+};
+
+TEST_F(Win32SystemTest, FileExistsOnlyForAFileThatCanBeOpened) {
+    EXPECT_TRUE(os_.FileExists(dir_ + L"game.exe"));
+    EXPECT_TRUE(os_.FileExists(dir_ + L"GAME.EXE")); // names ignore case
+    EXPECT_FALSE(os_.FileExists(dir_ + L"missing.exe"));
+    EXPECT_FALSE(os_.FileExists(dir_ + L"no such folder\\game.exe"));
+    EXPECT_FALSE(os_.FileExists(dir_ + L"HALV12QX.exe"));   // a directory
+    EXPECT_FALSE(os_.FileExists(dir_ + L"HALV12QX.exe\\")); // the same, as a folder path
+    EXPECT_FALSE(os_.FileExists(L""));
+}
+
+TEST_F(Win32SystemTest, FileExistsLeavesTheFileClosed) {
+    ASSERT_TRUE(os_.FileExists(dir_ + L"game.exe"));
+    // An exclusive open succeeds only if the probe kept no handle.
+    HANDLE file =
+        CreateFileW((dir_ + L"game.exe").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+}
+
+TEST_F(Win32SystemTest, RelativeProbeLooksInTheCurrentDirectory) {
+    ASSERT_TRUE(SetCurrentDirectoryW(dir_.c_str()));
+    EXPECT_TRUE(os_.FileExists(L"game.exe"));
+    EXPECT_FALSE(os_.FileExists(L"HALV12QX.exe"));
+}
+
+TEST_F(Win32SystemTest, DriveAndDirectoryChangesReportTheSystemsErrors) {
+    EXPECT_EQ(os_.ChangeDirectory(dir_), 0u);
+    EXPECT_EQ(Current() + L"\\", dir_);
+    EXPECT_EQ(os_.ChangeDrive(L'C'), 0u);
+    EXPECT_EQ(towupper(Current()[0]), L'C');
+    EXPECT_NE(os_.ChangeDirectory(dir_ + L"no such folder\\"), 0u);
+    EXPECT_EQ(Current() + L"\\", dir_); // unchanged by the failure
+}
+
+TEST_F(Win32SystemTest, StartingWhatCannotRunGivesTheErrorAndItsText) {
+    std::uint32_t missing = os_.StartProcess(dir_ + L"missing.exe", dir_ + L"missing.exe", SW_SHOWMINIMIZED);
+    EXPECT_EQ(missing, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+    std::uint32_t notProgram = os_.StartProcess(dir_ + L"game.exe", dir_ + L"game.exe", SW_SHOWMINIMIZED);
+    EXPECT_NE(notProgram, 0u); // an empty file is no program
+    std::wstring text = os_.ErrorText(missing);
+    EXPECT_NE(text.find(L"(2)"), std::wstring::npos);
+    EXPECT_GT(text.size(), 4u); // the system's words come before the number
+}
+
+} // namespace
