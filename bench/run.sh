@@ -1,0 +1,106 @@
+#!/bin/sh
+# Start-up benchmark of QXLauncher against an empty window of the same size, under Wine on a private Xvfb display.
+#
+#   bench/run.sh [PRESET]
+#
+# PRESET is win32 or win64; by default win32 where 32-bit Wine runs on this host, otherwise win64. Builds the
+# launcher and the benchmark with that preset, runs StartupBench.exe in a Wine prefix of its own
+# (build/PRESET/bench-prefix, never the user's) and prints the report with the machine it was measured on.
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ $# -gt 1 ]; then
+    echo "usage: bench/run.sh [win32|win64]" >&2
+    exit 2
+fi
+if [ $# -eq 1 ]; then
+    preset=$1
+elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    preset=win32
+else
+    preset=win64
+    echo "note: 32-bit Wine does not run on this host; measuring the 64-bit (win64) build instead"
+fi
+case "$preset" in
+win32) wine=/usr/lib/wine/wine ;;
+win64) wine=/usr/lib/wine/wine64 ;;
+*)
+    echo "bench/run.sh: unknown preset '$preset' (win32 or win64)" >&2
+    exit 2
+    ;;
+esac
+
+build=$root/build/$preset
+prefix=$build/bench-prefix
+
+cd "$root"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target QXLauncher bench_empty_window startup_bench
+
+# A display nobody uses: neither its socket nor its lock file exists.
+display=
+for n in 90 91 92 93 94 95 96 97 98 99; do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        display=$n
+        break
+    fi
+done
+if [ -z "$display" ]; then
+    echo "bench/run.sh: no free X display in :90..:99" >&2
+    exit 1
+fi
+
+xvfb=
+cleanup() {
+    if [ -n "$xvfb" ]; then
+        kill "$xvfb" 2>/dev/null || true
+    fi
+    if [ -f "$prefix/system.reg" ]; then
+        server=/usr/lib/wine/wineserver64
+        [ -x "$server" ] || server=/usr/lib/wine/wineserver
+        WINEPREFIX=$prefix "$server" -k 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+i=0
+while [ ! -S "/tmp/.X11-unix/X$display" ]; do
+    i=$((i + 1))
+    if [ $i -gt 100 ] || ! kill -0 "$xvfb" 2>/dev/null; then
+        echo "bench/run.sh: Xvfb did not start on :$display" >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+
+# Wine sees the host's root as drive Z:.
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+echo
+echo "machine: $(uname -srm)"
+echo "cpu:     $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(nproc) cores available"
+echo "wine:    $("$wine" --version)"
+echo "preset:  $preset"
+echo
+
+status=0
+DISPLAY=:$display "$root/cmake/wine-run.sh" "$prefix" "$build/bench/StartupBench.exe" \
+    "$(winpath "$build/ui/QXLauncher.exe")" "$(winpath "$build/bench/EmptyWindow.exe")" || status=$?
+
+# What ships is the 32-bit build: its size and imports, whichever build was timed.
+if [ "$preset" = win64 ]; then
+    cmake --preset win32 >/dev/null
+    cmake --build --preset win32 --target QXLauncher >/dev/null
+    release=$root/build/win32/ui/QXLauncher.exe
+    size=$(stat -c %s "$release")
+    verdict=PASS
+    [ "$size" -le $((300 * 1024)) ] || verdict=FAIL
+    echo
+    echo "  release exe (32-bit): $size bytes ($((size / 1024)) KB); target size <= 300 KB: $verdict"
+    echo "  release imports:      $(i686-w64-mingw32-objdump -p "$release" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')"
+fi
+exit $status
