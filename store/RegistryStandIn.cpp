@@ -253,7 +253,8 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD /*reserved*/, DWORD t
         return Record(Call::Set, "", valueName, ERROR_INVALID_HANDLE);
     if (!data && size)
         return Record(Call::Set, open.path, valueName, ERROR_INVALID_PARAMETER);
-    // Text whose terminating NUL was left out of the size gets it counted in, as Windows does.
+    // Text whose terminating NUL was left out of the size gets it counted in, as Windows does. Like Windows, this
+    // looks at the byte just past the given size, so callers pass text with its terminator in the buffer.
     if (size && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) && data[size - 1] && !data[size])
         ++size;
     std::vector<BYTE> bytes(data, data + size);

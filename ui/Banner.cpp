@@ -1,6 +1,7 @@
 #include "Banner.h"
 
 #include "Dpi.h"
+#include "GdiObject.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -99,9 +100,8 @@ void Paint(HWND hwnd) {
         DeleteDC(source);
     } else {
         // Until the banner is decoded: its own top colour, so that it fades in without a flash.
-        HBRUSH placeholder = CreateSolidBrush(RGB(0x1d, 0x2b, 0x53));
-        FillRect(dc, &client, placeholder);
-        DeleteObject(placeholder);
+        GdiObject<HBRUSH> placeholder(CreateSolidBrush(RGB(0x1d, 0x2b, 0x53)));
+        FillRect(dc, &client, placeholder.get());
     }
     if (GetFocus() == hwnd) {
         RECT focus = client;

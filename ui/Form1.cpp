@@ -65,13 +65,10 @@ ControlId OptionControl(Option option) {
 
 } // namespace
 
+// The window goes first; the font and banner it shows are released after it.
 Form1::~Form1() {
     if (hwnd_)
         DestroyWindow(hwnd_);
-    if (font_)
-        DeleteObject(font_);
-    if (banner_)
-        DeleteObject(banner_);
 }
 
 bool Form1::Create(HINSTANCE instance) {
@@ -130,10 +127,10 @@ void Form1::Show(int showCommand) {
 }
 
 void Form1::LoadBanner() {
-    if (banner_)
+    if (banner_.get())
         return;
-    banner_ = LoadJpegResource(instance_, IDR_BANNER);
-    SetBannerBitmap(Control(kPicture1), banner_);
+    banner_.reset(LoadJpegResource(instance_, IDR_BANNER));
+    SetBannerBitmap(Control(kPicture1), banner_.get());
 }
 
 HWND Form1::Control(ControlId id) const {
@@ -173,7 +170,7 @@ LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(font_);
+        return reinterpret_cast<LRESULT>(font_.get());
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -249,13 +246,12 @@ void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+// The controls are given the new font before the old one is deleted.
 void Form1::ApplyFont() {
-    HFONT old = font_;
-    font_ = CreateUiFont(dpi_, AllCaptions());
+    HFONT font = CreateUiFont(dpi_, AllCaptions());
     for (HWND control : controls_)
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    if (old)
-        DeleteObject(old);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    font_.reset(font);
 }
 
 void Form1::PlaceControls() {

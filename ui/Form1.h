@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FormControls.h"
+#include "GdiObject.h"
 #include "Layout.h"
 #include "OperatingSystem.h"
 #include "SettingsCache.h"
@@ -26,7 +27,7 @@ public:
 
     HWND Hwnd() const { return hwnd_; }
     HWND Control(ControlId id) const;
-    HFONT Font() const { return font_; }
+    HFONT Font() const { return font_.get(); }
 
     // Keyboard navigation: Tab, arrows within a group, Enter for "启动游戏", Esc to close.
     bool TranslateDialogMessage(MSG& msg);
@@ -53,8 +54,8 @@ private:
     HWND hwnd_ = nullptr;
     HWND controls_[kControlCount] = {};
     HWND lastFocus_ = nullptr;
-    HFONT font_ = nullptr;
-    HBITMAP banner_ = nullptr;
+    GdiObject<HFONT> font_;
+    GdiObject<HBITMAP> banner_;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
 
     static constexpr UINT_PTR kBannerTimer = 1;

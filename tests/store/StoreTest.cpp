@@ -90,6 +90,12 @@ TEST_F(Store, TextValueHoldingOnlyItsTerminatorIsEmpty) {
     EXPECT_EQ(RegStatus, 0);
 }
 
+TEST_F(Store, OneCharacterTextIsTheShortestThatIsRead) {
+    testreg::SetRaw(key_, "InstallInfo", kSz, Bytes{'D', 0});
+    EXPECT_EQ(GetKeyString(kHkeyCurrentUser, key_, "InstallInfo"), L"D");
+    EXPECT_EQ(RegStatus, 0);
+}
+
 TEST_F(Store, LongTextValueIsReadWhole) {
     std::string text;
     for (int i = 0; text.size() < 5000; ++i)
