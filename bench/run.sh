@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Start-up benchmark of QXLauncher against an empty window of the same size, under Wine on a private Xvfb display.
 #
 #   bench/run.sh [PRESET]
@@ -9,6 +9,7 @@
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/common.sh"
 
 if [ $# -gt 1 ]; then
     echo "usage: bench/run.sh [win32|win64]" >&2
@@ -16,11 +17,11 @@ if [ $# -gt 1 ]; then
 fi
 if [ $# -eq 1 ]; then
     preset=$1
-elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    preset=win32
 else
-    preset=win64
-    echo "note: 32-bit Wine does not run on this host; measuring the 64-bit (win64) build instead"
+    preset=$(qx_windows_run_preset)
+    if [ "$preset" = win64 ]; then
+        echo "note: 32-bit Wine does not run on this host; measuring the 64-bit (win64) build instead"
+    fi
 fi
 case "$preset" in
 win32) wine=/usr/lib/wine/wine ;;
@@ -38,19 +39,7 @@ cd "$root"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target QXLauncher bench_empty_window startup_bench
 
-# A display nobody uses: neither its socket nor its lock file exists.
-display=
-for n in 90 91 92 93 94 95 96 97 98 99; do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=$n
-        break
-    fi
-done
-if [ -z "$display" ]; then
-    echo "bench/run.sh: no free X display in :90..:99" >&2
-    exit 1
-fi
-
+display=$(qx_free_display)
 xvfb=
 cleanup() {
     if [ -n "$xvfb" ]; then

@@ -49,6 +49,12 @@ WindowClass ClassAndStyle(const ControlSpec& c) {
     return {L"Static", 0};
 }
 
+// The outer size of Form1 whose client area is the layout's, at `dpi`.
+SIZE FrameSize(int dpi) {
+    return WindowSizeForClient(TwipsToPixels(kForm1ClientWidth, dpi), TwipsToPixels(kForm1ClientHeight, dpi), kStyle,
+                               kExStyle, dpi);
+}
+
 ControlId OptionControl(Option option) {
     switch (option) {
     case Option::ZOP1:
@@ -93,8 +99,7 @@ bool Form1::Create(HINSTANCE instance) {
 
     // Sized for the system DPI and centred on the work area; WM_DPICHANGED corrects it on another monitor.
     int dpi = SystemDpi();
-    SIZE size = WindowSizeForClient(TwipsToPixels(kForm1ClientWidth, dpi), TwipsToPixels(kForm1ClientHeight, dpi),
-                                    kStyle, kExStyle, dpi);
+    SIZE size = FrameSize(dpi);
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     int x = work.left + (work.right - work.left - size.cx) / 2;
@@ -105,8 +110,7 @@ bool Form1::Create(HINSTANCE instance) {
     // The monitor the window landed on may not be at the system DPI (per-monitor scaling changed since sign-in);
     // the controls were laid out for the window's own DPI, so the frame follows it.
     if (dpi_ != dpi) {
-        size = WindowSizeForClient(TwipsToPixels(kForm1ClientWidth, dpi_), TwipsToPixels(kForm1ClientHeight, dpi_),
-                                   kStyle, kExStyle, dpi_);
+        size = FrameSize(dpi_);
         SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     return true;
