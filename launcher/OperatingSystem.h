@@ -10,6 +10,9 @@ public:
     // Opens the file for reading and closes it at once; false for a missing file or directory, a directory,
     // or no read access.
     virtual bool FileExists(const std::wstring& path) = 0;
+    // The full path of a directory given relative to the current drive or directory ("Games\", "D:Games\",
+    // "\Games\"); the path unchanged when it cannot be resolved.
+    virtual std::wstring FullPath(const std::wstring& path) = 0;
     // These three answer 0 on success, otherwise the system's error code.
     virtual std::uint32_t ChangeDrive(wchar_t driveLetter) = 0;
     virtual std::uint32_t ChangeDirectory(const std::wstring& directory) = 0;

@@ -29,6 +29,17 @@ bool StartsWithDriveLetter(const std::wstring& directory) {
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// "D:\Games\" or "\\server\share\": the same place whatever the current drive and directory.
+bool IsFullPath(const std::wstring& directory) {
+    if (StartsWithDriveLetter(directory))
+        return directory.size() > 2 && IsSeparator(directory[2]);
+    return directory.size() > 1 && IsSeparator(directory[0]) && IsSeparator(directory[1]);
+}
+
 } // namespace
 
 std::wstring MissingExecutableMessage(const std::wstring& probePath) {
@@ -66,8 +77,12 @@ void SaveAndLaunch(FormControls& form, OperatingSystem& os) {
     else if (form.IsSelected(Option::OP2))
         SetKeyDword(kHkeyCurrentUser, profile.configKey, "FULLSCREEN", 1);
 
-    // The stored directory ends in a separator; names are appended directly.
-    const std::wstring directory = GetKeyString(kHkeyCurrentUser, profile.installKey, "InstallInfo");
+    // The stored directory ends in a separator; names are appended directly. One given relative to the current
+    // drive or directory ("Games\", "D:Games\") is resolved once, here: the directory change below would otherwise
+    // move into it and the start would then look for the game relative to the new directory.
+    std::wstring directory = GetKeyString(kHkeyCurrentUser, profile.installKey, "InstallInfo");
+    if (!directory.empty() && !IsFullPath(directory))
+        directory = os.FullPath(directory);
     const std::wstring probePath = directory + profile.probeName;
     if (!os.FileExists(probePath)) {
         os.ShowError(MissingExecutableMessage(probePath));
@@ -76,12 +91,11 @@ void SaveAndLaunch(FormControls& form, OperatingSystem& os) {
 
     // With no directory the executable was found in the current directory, which stays as it is.
     if (!directory.empty()) {
-        std::uint32_t error = 0;
+        // Changing to "D:" alone moves to that drive's remembered directory, which may since have been deleted; the
+        // full directory that follows sets the drive all the same, so only its own failure stops the launch.
         if (StartsWithDriveLetter(directory))
-            error = os.ChangeDrive(directory[0]);
-        if (error == 0)
-            error = os.ChangeDirectory(directory);
-        if (error != 0) {
+            os.ChangeDrive(directory[0]);
+        if (std::uint32_t error = os.ChangeDirectory(directory)) {
             os.ShowError(L"无法进入游戏目录：" + directory + L"\n" + os.ErrorText(error));
             return;
         }

@@ -45,6 +45,7 @@ Tree& State() {
 }
 
 constexpr std::size_t kMaxComponent = 255;
+constexpr std::size_t kMaxValueName = 16383;
 
 bool IsPredefined(HKEY key) {
     auto n = static_cast<std::uint32_t>(reinterpret_cast<std::intptr_t>(key));
@@ -251,7 +252,7 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD /*reserved*/, DWORD t
     OpenKey open;
     if (!Resolve(key, open))
         return Record(Call::Set, "", valueName, ERROR_INVALID_HANDLE);
-    if (!data && size)
+    if ((!data && size) || (valueName && std::strlen(valueName) > kMaxValueName))
         return Record(Call::Set, open.path, valueName, ERROR_INVALID_PARAMETER);
     // Text whose terminating NUL was left out of the size gets it counted in, as Windows does. Like Windows, this
     // looks at the byte just past the given size, so callers pass text with its terminator in the buffer.

@@ -14,6 +14,19 @@ bool Win32System::FileExists(const std::wstring& path) {
     return CloseHandle(file) != FALSE;
 }
 
+std::wstring Win32System::FullPath(const std::wstring& path) {
+    // "D:Games\" resolves against D's own remembered directory, "\Games\" against the current drive.
+    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    return full;
+}
+
 std::uint32_t Win32System::ChangeDrive(wchar_t driveLetter) {
     // "D:" alone makes D the current drive, at that drive's own current directory.
     const wchar_t drive[] = {driveLetter, L':', L'\0'};

@@ -11,6 +11,7 @@ public:
     void SetOwner(HWND owner) { owner_ = owner; }
 
     bool FileExists(const std::wstring& path) override;
+    std::wstring FullPath(const std::wstring& path) override;
     std::uint32_t ChangeDrive(wchar_t driveLetter) override;
     std::uint32_t ChangeDirectory(const std::wstring& directory) override;
     std::uint32_t StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,

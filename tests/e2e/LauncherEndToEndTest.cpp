@@ -53,6 +53,33 @@ std::wstring WindowText(HWND hwnd) {
     return buffer;
 }
 
+// The pixels of `icon` drawn at its natural size on `background`, or of the same square of the screen at `origin`.
+std::vector<COLORREF> IconPixels(HICON icon, COLORREF background, const POINT* origin = nullptr) {
+    const int size = GetSystemMetrics(SM_CXICON);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    if (origin) {
+        BitBlt(dc, 0, 0, size, size, screen, origin->x, origin->y, SRCCOPY);
+    } else {
+        HBRUSH brush = CreateSolidBrush(background);
+        RECT all{0, 0, size, size};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(dc, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
+    }
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 struct FoundWindow {
     DWORD processId;
     const wchar_t* className; // null for any
@@ -82,6 +109,30 @@ HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs = 
         Sleep(50);
     }
     return nullptr;
+}
+
+BOOL CALLBACK FindIconControl(HWND child, LPARAM param) {
+    wchar_t className[16] = {};
+    GetClassNameW(child, className, 16);
+    if (lstrcmpiW(className, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        *reinterpret_cast<HWND*>(param) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A message box's icon as it is on the screen (another process's icon handle cannot be drawn here), and whether
+// it is `expected` drawn on the same background.
+bool BoxShowsIcon(HWND box, const wchar_t* expected) {
+    HWND control = nullptr;
+    EnumChildWindows(box, FindIconControl, reinterpret_cast<LPARAM>(&control));
+    if (!control)
+        return false;
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    POINT origin{0, 0};
+    ClientToScreen(control, &origin);
+    auto shown = IconPixels(nullptr, 0, &origin);
+    return shown == IconPixels(LoadIconW(nullptr, expected), shown.front()); // a corner is background
 }
 
 class LauncherEndToEnd : public ::testing::Test {
@@ -264,6 +315,46 @@ TEST_F(LauncherEndToEnd, ChineseWindowedStartsItsLowerCaseNameAndTheLauncherStay
     EXPECT_EQ(StoredDword(kJapaneseConfigs, "WIDTH"), 800);
 }
 
+// The game on another drive than the one the launcher starts on, whose remembered directory (the "=Z:" entry a
+// command prompt leaves in the environment) was deleted since: the launch still succeeds. The game keeps running
+// after the launcher has ended: the launcher does not wait for it.
+TEST_F(LauncherEndToEnd, GameOnAnotherDriveStartsDespiteAStaleDriveDirectoryAndIsNotWaitedFor) {
+    const std::wstring otherDrive = L"Z:\\tmp\\QX Tests " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    const std::wstring gameDir = otherDrive + L"Halvoren12QX\\";
+    CreateDirectoryW(otherDrive.c_str(), nullptr);
+    CreateDirectoryW(gameDir.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (gameDir + L"HALV12QX.exe").c_str(), FALSE));
+    testreg::SetText(kJapaneseInstall, "InstallInfo", Ansi(gameDir));
+    SetEnvironmentVariableW(L"=Z:", (otherDrive + L"deleted since").c_str());
+    SetEnvironmentVariableW(L"QX_STANDIN_QUIT", nullptr); // the stand-in stays open in its window
+
+    StartLauncher();
+    SetEnvironmentVariableW(L"=Z:", nullptr);
+    Click(kZop2);
+    ClickStartGame();
+
+    Record record = WaitForRecord(gameDir);
+    EXPECT_EQ(record["currentDirectory"], WithoutTrailingSlash(gameDir));
+    EXPECT_EQ(record["commandLine"], Utf8(gameDir + L"HALV12QX.exe"));
+    EXPECT_EQ(WaitForWindow(launcher_.dwProcessId, L"#32770", 500), nullptr) << "a message instead of the game";
+    EXPECT_TRUE(LauncherEnds()) << "启动后退出 is checked and the game is running";
+
+    HWND game = FindWindowW(L"QxStandInGame", nullptr);
+    EXPECT_NE(game, nullptr) << "the game should still be running";
+    DWORD gameProcessId = 0;
+    GetWindowThreadProcessId(game, &gameProcessId);
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, gameProcessId)) {
+        PostMessageW(game, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0)
+            TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+    DeleteFileW((gameDir + L"HALV12QX.exe").c_str());
+    DeleteFileW((gameDir + L"launch-record.txt").c_str());
+    RemoveDirectoryW(gameDir.c_str());
+    RemoveDirectoryW(otherDrive.c_str());
+}
+
 TEST_F(LauncherEndToEnd, MissingExecutableIsReportedAndTheLauncherSurvives) {
     ASSERT_TRUE(DeleteFileW((japaneseDir_ + L"HALV12QX.exe").c_str()));
     StartLauncher();
@@ -277,6 +368,8 @@ TEST_F(LauncherEndToEnd, MissingExecutableIsReportedAndTheLauncherSurvives) {
     EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), L"找不到可运行的文件！" + japaneseDir_ + L"HALV12QX.exe");
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
+    EXPECT_TRUE(BoxShowsIcon(box, IDI_HAND)) << "not the stop icon";
+    EXPECT_FALSE(BoxShowsIcon(box, IDI_EXCLAMATION));
     SendMessageW(box, WM_COMMAND, IDOK, 0);
 
     EXPECT_FALSE(LauncherEnds(1500)) << "the launcher must stay open even with 启动后退出 checked";

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,6 +67,7 @@ class FakeSystem : public OperatingSystem {
 public:
     enum Kind {
         FileExistsCall,
+        FullPathCall,
         ChangeDriveCall,
         ChangeDirectoryCall,
         StartProcessCall,
@@ -76,7 +78,7 @@ public:
 
     struct Call {
         Kind kind;
-        std::wstring path = {};        // FileExists, ChangeDirectory, StartProcess (application), ShowError (text)
+        std::wstring path = {}; // FileExists, FullPath, ChangeDirectory, StartProcess (application), ShowError (text)
         std::wstring commandLine = {}; // StartProcess
         wchar_t drive = 0;             // ChangeDrive
         int showCommand = -1;          // StartProcess
@@ -88,6 +90,11 @@ public:
     bool FileExists(const std::wstring& path) override {
         Log({FileExistsCall, path});
         return files.count(path) != 0;
+    }
+    std::wstring FullPath(const std::wstring& path) override {
+        Log({FullPathCall, path});
+        auto full = fullPaths.find(path);
+        return full != fullPaths.end() ? full->second : path;
     }
     std::uint32_t ChangeDrive(wchar_t driveLetter) override {
         Call call{ChangeDriveCall};
@@ -139,6 +146,7 @@ public:
     }
 
     std::set<std::wstring> files;
+    std::map<std::wstring, std::wstring> fullPaths; // what FullPath resolves; anything else comes back unchanged
     std::uint32_t changeDriveError = 0;
     std::uint32_t changeDirectoryError = 0;
     std::uint32_t startProcessError = 0;

@@ -281,16 +281,22 @@ TEST_F(SizeFields, MinusOneIsStoredAsAllOnes) {
 }
 
 TEST_F(SizeFields, SixteenBitLimitsAreStoredSignExtended) {
-    Type(L"32767", L"-32768");
+    // Each field on its own: a width widened without its sign would store 00 80 00 00.
+    const Bytes kMax{0xFF, 0x7F, 0x00, 0x00}, kMin{0x00, 0x80, 0xFF, 0xFF};
+    for (bool widthNegative : {false, true}) {
+        SCOPED_TRACE(widthNegative ? "negative width" : "negative height");
+        FakeSystem os;
+        Type(widthNegative ? L"-32768" : L"32767", widthNegative ? L"32767" : L"-32768");
 
-    SaveAndLaunch(form_, os_);
+        SaveAndLaunch(form_, os);
 
-    auto width = testreg::Read(kChineseConfigs, "WIDTH");
-    auto height = testreg::Read(kChineseConfigs, "HEIGHT");
-    ASSERT_TRUE(width && height);
-    EXPECT_EQ(width->bytes, (Bytes{0xFF, 0x7F, 0x00, 0x00}));
-    EXPECT_EQ(height->bytes, (Bytes{0x00, 0x80, 0xFF, 0xFF}));
-    EXPECT_EQ(os_.Messages().size(), 1u); // only the missing executable
+        auto width = testreg::Read(kChineseConfigs, "WIDTH");
+        auto height = testreg::Read(kChineseConfigs, "HEIGHT");
+        ASSERT_TRUE(width && height);
+        EXPECT_EQ(width->bytes, widthNegative ? kMin : kMax);
+        EXPECT_EQ(height->bytes, widthNegative ? kMax : kMin);
+        EXPECT_EQ(os.Messages().size(), 1u); // only the missing executable
+    }
 }
 
 TEST_F(SizeFields, OutOfRangeWidthStopsBeforeAnythingIsWritten) {
@@ -443,25 +449,69 @@ TEST_F(InstallDirectory, BlanksInThePathAreNeitherQuotedNorLeftToTheSystem) {
     EXPECT_EQ(os_.CallsOf(FakeSystem::ChangeDirectoryCall).at(0).path, L"C:\\Program Files\\Halvoren 12QX\\");
 }
 
-using LaunchFailure = SaveAndLaunchTest;
+// A directory stored relative to the current drive or directory is resolved once, before the probe, and what was
+// probed is what the directory change and the start use.
+TEST_F(InstallDirectory, RelativeDirectoryIsResolvedOnceForProbeDirectoryAndStart) {
+    struct Row {
+        const char* stored;
+        const wchar_t* resolved;
+        wchar_t drive; // 0: no drive change
+    };
+    const Row rows[] = {
+        {"Games\\", L"C:\\Launcher\\Games\\", L'C'},
+        {"D:Games\\", L"D:\\Saved\\Games\\", L'D'},
+        {"\\Games\\", L"E:\\Games\\", L'E'},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stored);
+        FakeSystem os;
+        testreg::SetText(kChineseInstall, "InstallInfo", row.stored);
+        const std::wstring resolved = row.resolved;
+        const std::string stored = row.stored;
+        os.fullPaths = {{std::wstring(stored.begin(), stored.end()), resolved}};
+        os.files = {resolved + L"HALV12QX.exe"};
 
-TEST_F(LaunchFailure, DriveChangeFailingStopsBeforeTheDirectory) {
-    os_.files = {L"D:\\Games\\Z\\HALV12QX.exe"};
-    os_.changeDriveError = 15;
+        SaveAndLaunch(form_, os);
+
+        EXPECT_EQ(os.Kinds(),
+                  (Kinds{FakeSystem::FullPathCall, FakeSystem::FileExistsCall, FakeSystem::ChangeDriveCall,
+                         FakeSystem::ChangeDirectoryCall, FakeSystem::StartProcessCall, FakeSystem::ExitProgramCall}));
+        EXPECT_TRUE(os.Messages().empty());
+        EXPECT_EQ(os.CallsOf(FakeSystem::ChangeDriveCall).at(0).drive, row.drive);
+        EXPECT_EQ(os.CallsOf(FakeSystem::ChangeDirectoryCall).at(0).path, resolved);
+        auto start = os.CallsOf(FakeSystem::StartProcessCall).at(0);
+        EXPECT_EQ(start.path, resolved + L"HALV12qx.exe");
+        EXPECT_EQ(start.commandLine, resolved + L"HALV12qx.exe");
+    }
+}
+
+TEST_F(InstallDirectory, MissingGameInARelativeDirectoryIsReportedWhereItWasLookedFor) {
+    testreg::SetText(kChineseInstall, "InstallInfo", "Games\\");
+    os_.fullPaths = {{L"Games\\", L"C:\\Launcher\\Games\\"}};
 
     SaveAndLaunch(form_, os_);
 
-    auto messages = os_.Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find(L"D:\\Games\\Z\\"), std::wstring::npos);
-    EXPECT_NE(messages[0].find(FakeSystem::ErrorTextFor(15)), std::wstring::npos);
-    EXPECT_TRUE(os_.CallsOf(FakeSystem::ChangeDirectoryCall).empty());
-    EXPECT_TRUE(os_.CallsOf(FakeSystem::StartProcessCall).empty());
-    EXPECT_TRUE(os_.CallsOf(FakeSystem::ExitProgramCall).empty());
+    EXPECT_EQ(os_.Messages(), (std::vector<std::wstring>{kMissingPrefix + L"C:\\Launcher\\Games\\HALV12QX.exe"}));
+}
+
+using LaunchFailure = SaveAndLaunchTest;
+
+TEST_F(LaunchFailure, DriveChangeFailingDoesNotStopALaunchThatCanSucceed) {
+    // "D:" alone fails when D's remembered directory was deleted; the full directory change still works.
+    os_.files = {L"D:\\Games\\Z\\HALV12QX.exe"};
+    os_.changeDriveError = 3;
+
+    SaveAndLaunch(form_, os_);
+
+    EXPECT_TRUE(os_.Messages().empty());
+    EXPECT_EQ(os_.CallsOf(FakeSystem::ChangeDirectoryCall).at(0).path, L"D:\\Games\\Z\\");
+    ExpectLaunched(L"D:\\Games\\Z\\HALV12qx.exe");
+    EXPECT_EQ(os_.CallsOf(FakeSystem::ExitProgramCall).size(), 1u);
 }
 
 TEST_F(LaunchFailure, DirectoryChangeFailingIsReportedAndNothingStarts) {
     os_.files = {L"D:\\Games\\Z\\HALV12QX.exe"};
+    os_.changeDriveError = 15; // the directory's own error is the one reported
     os_.changeDirectoryError = 5;
 
     SaveAndLaunch(form_, os_);

@@ -190,6 +190,22 @@ TEST_F(Store, WriteTouchesOnlyItsOwnValue) {
     EXPECT_EQ(GetKeyDword(kHkeyCurrentUser, key_, "HEIGHT"), 768);
 }
 
+TEST_F(Store, FailedWriteEndsWithTheCloseResultAndStoresNothing) {
+    // The registry refuses a value name longer than 16383 characters; the key was opened, so it is closed again
+    // and the status is the close's.
+    const std::string tooLong(16384, 'W');
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, key_.c_str(), &key), 0);
+    const std::int32_t one = 1;
+    EXPECT_EQ(RegSetValueExA(key, tooLong.c_str(), 0, kDword, reinterpret_cast<const BYTE*>(&one), 4), 87);
+    EXPECT_EQ(RegCloseKey(key), 0);
+
+    RegStatus = 5;
+    SetKeyDword(kHkeyCurrentUser, key_, tooLong, 1);
+    EXPECT_EQ(RegStatus, 0);
+    EXPECT_FALSE(testreg::Read(key_, tooLong).has_value());
+}
+
 TEST_F(Store, KeyPathSeparatorsAreForgiving) {
     testreg::SetDword(key_, "WIDTH", 640);
     EXPECT_EQ(GetKeyDword(kHkeyCurrentUser, key_ + "\\", "WIDTH"), 640);

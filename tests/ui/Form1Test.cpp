@@ -25,6 +25,7 @@ public:
         calls.push_back(L"FileExists " + path);
         return false;
     }
+    std::wstring FullPath(const std::wstring& path) override { return path; }
     std::uint32_t ChangeDrive(wchar_t) override { return 0; }
     std::uint32_t ChangeDirectory(const std::wstring&) override { return 0; }
     std::uint32_t StartProcess(const std::wstring&, const std::wstring&, int) override { return 0; }

@@ -47,6 +47,11 @@ TEST_F(Win32SystemTest, FileExistsOnlyForAFileThatCanBeOpened) {
     EXPECT_FALSE(os_.FileExists(dir_ + L"HALV12QX.exe"));   // a directory
     EXPECT_FALSE(os_.FileExists(dir_ + L"HALV12QX.exe\\")); // the same, as a folder path
     EXPECT_FALSE(os_.FileExists(L""));
+    // Held open by another program that shares nothing: it cannot be read, so it is not the game.
+    HANDLE held = CreateFileW((dir_ + L"game.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(os_.FileExists(dir_ + L"game.exe"));
+    CloseHandle(held);
 }
 
 TEST_F(Win32SystemTest, FileExistsLeavesTheFileClosed) {
@@ -62,6 +67,13 @@ TEST_F(Win32SystemTest, RelativeProbeLooksInTheCurrentDirectory) {
     ASSERT_TRUE(SetCurrentDirectoryW(dir_.c_str()));
     EXPECT_TRUE(os_.FileExists(L"game.exe"));
     EXPECT_FALSE(os_.FileExists(L"HALV12QX.exe"));
+}
+
+TEST_F(Win32SystemTest, FullPathResolvesAgainstTheCurrentDriveAndDirectory) {
+    ASSERT_TRUE(SetCurrentDirectoryW(dir_.c_str()));
+    EXPECT_EQ(os_.FullPath(L"Games\\"), dir_ + L"Games\\");
+    EXPECT_EQ(os_.FullPath(std::wstring(1, dir_[0]) + L":Games\\"), dir_ + L"Games\\");
+    EXPECT_EQ(os_.FullPath(L"\\Games\\"), dir_.substr(0, 2) + L"\\Games\\");
 }
 
 TEST_F(Win32SystemTest, DriveAndDirectoryChangesReportTheSystemsErrors) {
