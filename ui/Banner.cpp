@@ -61,8 +61,7 @@ HBITMAP LoadJpegResource(HINSTANCE instance, int resourceId) {
             OLE_HANDLE handle = 0;
             // The picture owns its bitmap; keep a copy of our own and let the picture go.
             if (SUCCEEDED(picture->get_Handle(&handle)))
-                result = static_cast<HBITMAP>(
-                    CopyImage(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, 0));
+                result = static_cast<HBITMAP>(CopyImage(BitmapFromPictureHandle(handle), IMAGE_BITMAP, 0, 0, 0));
             picture->Release();
         }
         stream->Release();
@@ -86,7 +85,7 @@ void Paint(HWND hwnd) {
     if (bitmap && GetObjectW(bitmap, sizeof info, &info)) {
         HDC source = CreateCompatibleDC(dc);
         HGDIOBJ old = SelectObject(source, bitmap);
-        int dpi = WindowDpi(hwnd);
+        int dpi = BannerDpi(hwnd);
         if (dpi == USER_DEFAULT_SCREEN_DPI) {
             BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
         } else {
@@ -136,6 +135,7 @@ void RegisterBannerClass(HINSTANCE instance) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = BannerProc;
+    wc.cbWndExtra = sizeof(LONG_PTR); // its DPI
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kBannerClass;
@@ -145,4 +145,18 @@ void RegisterBannerClass(HINSTANCE instance) {
 void SetBannerBitmap(HWND banner, HBITMAP bitmap) {
     SetWindowLongPtrW(banner, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bitmap));
     InvalidateRect(banner, nullptr, FALSE);
+}
+
+void SetBannerDpi(HWND banner, int dpi) {
+    SetWindowLongPtrW(banner, 0, dpi);
+    InvalidateRect(banner, nullptr, FALSE);
+}
+
+int BannerDpi(HWND banner) {
+    auto dpi = static_cast<int>(GetWindowLongPtrW(banner, 0));
+    return dpi > 0 ? dpi : WindowDpi(banner);
+}
+
+HBITMAP BitmapFromPictureHandle(UINT handle) {
+    return static_cast<HBITMAP>(LongToHandle(static_cast<LONG>(handle)));
 }

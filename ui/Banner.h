@@ -13,3 +13,11 @@ void RegisterBannerClass(HINSTANCE instance);
 
 // The banner window shows `bitmap` (not owned) scaled by its DPI / 96.
 void SetBannerBitmap(HWND banner, HBITMAP bitmap);
+
+// The DPI the banner is drawn at. Form1 passes on its own, so that the banner and the layout always agree: where
+// GetDpiForWindow is missing (Windows 8.1, early Windows 10) the banner cannot ask for it after a DPI change.
+void SetBannerDpi(HWND banner, int dpi);
+int BannerDpi(HWND banner);
+
+// The bitmap behind an IPicture's 32-bit OLE_HANDLE: handles are sign-extended into 64-bit pointers.
+HBITMAP BitmapFromPictureHandle(UINT handle);

@@ -25,7 +25,26 @@ int WindowDpi(HWND hwnd) {
     if (getDpiForWindow) {
         if (UINT dpi = getDpiForWindow(hwnd))
             return static_cast<int>(dpi);
+        return ScreenDpi();
     }
+    return MonitorDpi(hwnd);
+}
+
+// Windows 8.1 and Windows 10 before 1607 scale per monitor but have no GetDpiForWindow; shcore answers for the
+// monitor the window is on. Loaded only there: later systems never come this way.
+int MonitorDpi(HWND hwnd) {
+    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static HMODULE shcore = LoadLibraryW(L"shcore.dll");
+    static auto getDpiForMonitor =
+        shcore
+            ? reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+            : nullptr;
+    UINT dpiX = 0, dpiY = 0;
+    constexpr int kEffectiveDpi = 0; // MDT_EFFECTIVE_DPI
+    if (getDpiForMonitor &&
+        SUCCEEDED(getDpiForMonitor(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), kEffectiveDpi, &dpiX, &dpiY)) &&
+        dpiY)
+        return static_cast<int>(dpiY);
     return ScreenDpi();
 }
 

@@ -263,6 +263,7 @@ void Form1::PlaceControls() {
         PixelRect r = ControlRect(i, dpi_);
         SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    SetBannerDpi(Control(kPicture1), dpi_);
 }
 
 bool Form1::IsSelected(Option option) const {

@@ -1,5 +1,7 @@
 #include "UiFont.h"
 
+#include "GdiObject.h"
+
 #include <vector>
 
 namespace {
@@ -127,7 +129,11 @@ HFONT CreateUiFont(int dpi, const std::wstring& text) {
 }
 
 int MessageBoxWithFont(HWND owner, const std::wstring& text, const std::wstring& title, UINT flags, HFONT font) {
-    tBoxFont = font;
+    // The box draws with a copy of its own: the window replaces and deletes its font when its DPI changes, which
+    // can happen while the box is open.
+    LOGFONTW face{};
+    GdiObject<HFONT> own(font && GetObjectW(font, sizeof face, &face) ? CreateFontIndirectW(&face) : nullptr);
+    tBoxFont = own.get();
     tBoxHook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
     int result = MessageBoxW(owner, text.c_str(), title.c_str(), flags);
     if (tBoxHook)

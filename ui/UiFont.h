@@ -13,5 +13,5 @@ HFONT CreateUiFont(int dpi, const std::wstring& text);
 bool FontCoversText(HFONT font, const std::wstring& text);
 std::wstring FontFaceName(HFONT font);
 
-// MessageBoxW, with `font` given to the box's text so that Chinese shows under Wine too.
+// MessageBoxW, with a copy of `font` given to the box's text so that Chinese shows under Wine too.
 int MessageBoxWithFont(HWND owner, const std::wstring& text, const std::wstring& title, UINT flags, HFONT font);

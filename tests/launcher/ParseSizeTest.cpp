@@ -25,26 +25,14 @@ std::wstring Repeat(wchar_t c, std::size_t count) {
 
 // --- The examples the size fields are documented with ---
 
-TEST(ParseSizeExamples, PlainNumber) {
-    EXPECT_EQ(Parse(L"1024"), 1024);
-}
-
-TEST(ParseSizeExamples, BlanksBetweenDigits) {
-    EXPECT_EQ(Parse(L" 1 0 2 4"), 1024);
-}
-
-TEST(ParseSizeExamples, NumberFollowedByText) {
-    EXPECT_EQ(Parse(L"800x600"), 800);
-}
-
-TEST(ParseSizeExamples, NoNumberGivesZero) {
-    EXPECT_EQ(Parse(L""), 0);
-    EXPECT_EQ(Parse(L"abc"), 0);
-}
-
-TEST(ParseSizeExamples, ExponentAndHex) {
-    EXPECT_EQ(Parse(L"1e3"), 1000);
-    EXPECT_EQ(Parse(L"&H400"), 1024);
+TEST(ParseSizeExamples, AsTheSizeFieldsAreDocumented) {
+    const struct {
+        const wchar_t* text;
+        int expected;
+    } rows[] = {{L"1024", 1024}, {L" 1 0 2 4", 1024}, {L"800x600", 800}, {L"", 0},          {L"abc", 0},
+                {L"1e3", 1000},  {L"&H400", 1024},    {L"1023.5", 1024}, {L"1024.5", 1024}, {L"-2.5", -2}};
+    for (const auto& row : rows)
+        EXPECT_EQ(Parse(row.text), row.expected) << testing::PrintToString(std::wstring(row.text));
 }
 
 // --- Blanks ---
@@ -144,22 +132,6 @@ TEST(ParseSizeDecimal, LeadingAndTrailingZeros) {
     EXPECT_EQ(Parse(L"00032767"), 32767);
 }
 
-TEST(ParseSizeRounding, HalfGoesToEvenOnThePositiveSide) {
-    EXPECT_EQ(Parse(L"0.5"), 0);
-    EXPECT_EQ(Parse(L"1.5"), 2);
-    EXPECT_EQ(Parse(L"2.5"), 2);
-    EXPECT_EQ(Parse(L"1023.5"), 1024);
-    EXPECT_EQ(Parse(L"1024.5"), 1024);
-    EXPECT_EQ(Parse(L".5"), 0);
-}
-
-TEST(ParseSizeRounding, HalfGoesToEvenOnTheNegativeSide) {
-    EXPECT_EQ(Parse(L"-1.5"), -2);
-    EXPECT_EQ(Parse(L"-2.5"), -2);
-    EXPECT_EQ(Parse(L"-3.5"), -4);
-    EXPECT_EQ(Parse(L"-1023.5"), -1024);
-}
-
 TEST(ParseSizeRounding, TrailingZerosKeepAnExactHalf) {
     EXPECT_EQ(Parse(L"2.5000000000000000000000000"), 2);
     EXPECT_EQ(Parse(L"3.50"), 4);
@@ -196,10 +168,13 @@ TEST(ParseSizeRounding, EveryIntegerAndHalfAroundTheRange) {
         // whole.5 lies between whole and whole + 1 (or whole - 1 when negative); the even neighbour wins.
         const int away = whole < 0 ? whole - 1 : whole + 1;
         const int even = whole % 2 == 0 ? whole : away;
-        const std::wstring half = (whole == 0 ? L"" : std::to_wstring(whole)) + L".5";
+        const std::wstring half = std::to_wstring(whole) + L".5";
         const std::optional<int> expectedHalf =
             even >= -32768 && even <= 32767 ? std::optional<int>(even) : kOutOfRange;
         ASSERT_EQ(Parse(half), expectedHalf) << whole << ".5";
+        if (whole == 0) {
+            ASSERT_EQ(Parse(L".5"), 0);
+        }
     }
 }
 
@@ -353,11 +328,8 @@ TEST(ParseSizeStop, EmbeddedNulEndsTheNumber) {
 
 // --- Range limits ---
 
-TEST(ParseSizeRange, IntegerLimits) {
-    EXPECT_EQ(Parse(L"32767"), 32767);
-    EXPECT_EQ(Parse(L"32768"), kOutOfRange);
-    EXPECT_EQ(Parse(L"-32768"), -32768);
-    EXPECT_EQ(Parse(L"-32769"), kOutOfRange);
+// The limits themselves, and every half around them, are in EveryIntegerAndHalfAroundTheRange.
+TEST(ParseSizeRange, FarOutsideTheLimits) {
     EXPECT_EQ(Parse(L"40000"), kOutOfRange);
     EXPECT_EQ(Parse(L"99999"), kOutOfRange);
     EXPECT_EQ(Parse(L"100000"), kOutOfRange);
@@ -367,18 +339,14 @@ TEST(ParseSizeRange, IntegerLimits) {
 TEST(ParseSizeRange, UpperLimitIsJudgedAfterRounding) {
     EXPECT_EQ(Parse(L"32767.49"), 32767);
     EXPECT_EQ(Parse(L"32767.4999999999999999999"), 32767);
-    EXPECT_EQ(Parse(L"32767.5"), kOutOfRange);
-    EXPECT_EQ(Parse(L"32766.5"), 32766);
     EXPECT_EQ(Parse(L"327675e-1"), kOutOfRange);
     EXPECT_EQ(Parse(L"3.2768e4"), kOutOfRange);
 }
 
 TEST(ParseSizeRange, LowerLimitIsJudgedAfterRounding) {
     EXPECT_EQ(Parse(L"-32768.49"), -32768);
-    EXPECT_EQ(Parse(L"-32768.5"), -32768); // halfway, and -32768 is the even neighbour
     EXPECT_EQ(Parse(L"-32768.51"), kOutOfRange);
     EXPECT_EQ(Parse(L"-32768.50000000000000000001"), kOutOfRange);
-    EXPECT_EQ(Parse(L"-32769.5"), kOutOfRange);
     EXPECT_EQ(Parse(L"-3.2768e4"), -32768);
 }
 

@@ -4,7 +4,6 @@
 #include "../store/TestRegistry.h"
 #include "Fakes.h"
 #include "RegistryStandIn.h"
-#include "SaveAndLaunch.h"
 #include "SettingsCache.h"
 
 #include <gtest/gtest.h>
@@ -227,29 +226,6 @@ TEST_F(EditionButtonClick, JapaneseModeWithoutButtonKeepsTheUsersDisplayChoice) 
     EXPECT_FALSE(form_.IsSelected(Option::OP2));
     EXPECT_TRUE(SelectionCalls().empty());
     ExpectTexts(L"1600", L"900");
-}
-
-TEST_F(EditionButtonClick, ValuesWrittenByALaunchDoNotReachTheCache) {
-    LoadCache({0, 1280, 1024}, {0, 800, 600});
-    ShowEditionSettings(form_, cache_, kChinese);
-    form_.text1 = L"1920";
-    form_.text2 = L"1080";
-    form_.ChooseDisplayMode(false, true);
-    form_.ckexit = 0;
-    FakeSystem os; // no executable: the values are written, then the message shows
-
-    SaveAndLaunch(form_, os);
-    ASSERT_EQ(testreg::Read(kChineseConfigs, "WIDTH")->bytes, (std::vector<std::uint8_t>{0x80, 0x07, 0, 0}));
-    ASSERT_EQ(testreg::Read(kChineseConfigs, "FULLSCREEN")->bytes, (std::vector<std::uint8_t>{1, 0, 0, 0}));
-
-    form_.ChooseEdition(false, true);
-    OnEditionButtonClick(form_, cache_, kJapanese);
-    form_.ChooseEdition(true, false);
-    OnEditionButtonClick(form_, cache_, kChinese);
-
-    ExpectTexts(L"1280", L"1024");
-    EXPECT_TRUE(form_.IsSelected(Option::OP1));
-    EXPECT_FALSE(form_.IsSelected(Option::OP2));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Dpi.h"
 #include "Layout.h"
 #include "UiFont.h"
+#include "Win32System.h"
 
 #include "../store/TestRegistry.h"
 
@@ -172,6 +173,7 @@ TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
 
 TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
     Open();
+    EXPECT_EQ(MonitorDpi(form_->Hwnd()), WindowDpi(form_->Hwnd())); // the fallback for Windows 8.1 agrees
     HFONT before = form_->Font();
     RECT suggested{100, 100, 100 + 560, 100 + 640};
     SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
@@ -186,6 +188,7 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         EXPECT_EQ(r.right - r.left, expected.width);
         EXPECT_EQ(r.bottom - r.top, expected.height);
     }
+    EXPECT_EQ(BannerDpi(C(kPicture1)), 144); // the banner scales with the layout
     ASSERT_NE(form_->Font(), before);
     LOGFONTW font{};
     GetObjectW(form_->Font(), sizeof font, &font);
@@ -196,6 +199,50 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
     GetWindowRect(form_->Hwnd(), &window);
     EXPECT_EQ(window.left, 100);
     EXPECT_EQ(window.right - window.left, 560);
+}
+
+// While an error box is open, the window moves to a screen of another DPI and replaces its font.
+struct BoxDuringDpiChange {
+    HWND form = nullptr;
+    DWORD textFontType = 0; // of the font the box's text draws with, after the change
+    bool seen = false;
+};
+BoxDuringDpiChange* gBoxProbe;
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM found) {
+    if (ClassOf(hwnd) != L"#32770")
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+VOID CALLBACK ChangeDpiUnderTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&box));
+    if (!box)
+        return;
+    KillTimer(nullptr, timer);
+    RECT suggested{100, 100, 100 + 560, 100 + 640};
+    SendMessageW(gBoxProbe->form, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    auto font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, 0xFFFF), WM_GETFONT, 0, 0));
+    gBoxProbe->textFontType = GetObjectType(font);
+    gBoxProbe->seen = true;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(Form1Window, AnErrorBoxKeepsItsFontWhenTheWindowChangesDpi) {
+    Open();
+    Win32System os;
+    os.SetOwner(form_->Hwnd());
+    BoxDuringDpiChange probe;
+    probe.form = form_->Hwnd();
+    gBoxProbe = &probe;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, ChangeDpiUnderTheBox);
+    os.ShowError(L"找不到可运行的文件！HALV12QX.exe");
+    KillTimer(nullptr, timer);
+    gBoxProbe = nullptr;
+    ASSERT_TRUE(probe.seen);
+    EXPECT_EQ(probe.textFontType, static_cast<DWORD>(OBJ_FONT)) << "the box's font was deleted under it";
 }
 
 TEST_F(Form1Window, WindowHasItsCaptionAndClientSize) {
@@ -238,6 +285,8 @@ TEST_F(Form1Window, BannerIsDecodedAtItsNaturalSizeOnceTheWindowIsUp) {
     ASSERT_TRUE(GetObjectW(bitmap, sizeof info, &info));
     EXPECT_EQ(info.bmWidth, 845);
     EXPECT_EQ(info.bmHeight, 573);
+    // A picture's 32-bit handle becomes a pointer-sized one by sign extension, as every handle does.
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(BitmapFromPictureHandle(0xFFFF1234u)), static_cast<INT_PTR>(-0xEDCC));
 }
 
 TEST_F(Form1Window, WithNoStoredSettingsOP1IsSelectedAndBothSizesAreZero) {
