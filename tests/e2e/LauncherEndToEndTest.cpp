@@ -468,6 +468,8 @@ protected:
 TEST_P(LauncherInLocale, TheGameIsFoundExactlyWhenTheLocaleHoldsItsFolderName) {
     const LocaleCase& c = GetParam();
     const char* configs = c.edition == 0 ? kChineseConfigs : kJapaneseConfigs;
+    const std::wstring asRead = AsReadIn(localeDir_, c.launcherCodePage);
+    ASSERT_EQ(asRead == localeDir_, c.found) << "the launcher's code page does not match the expected outcome";
     StartLauncherInLocale(c.locale);
     if (c.edition == 1)
         Click(kZop2);
@@ -487,8 +489,6 @@ TEST_P(LauncherInLocale, TheGameIsFoundExactlyWhenTheLocaleHoldsItsFolderName) {
         EXPECT_EQ(record["FULLSCREEN"], "1");
         EXPECT_TRUE(LauncherEnds()) << "启动后退出 is checked";
     } else {
-        const std::wstring asRead = AsReadIn(localeDir_, c.launcherCodePage);
-        ASSERT_NE(asRead, localeDir_) << c.locale << " holds the folder's name";
         HWND box = WaitForWindow(launcher_.dwProcessId, L"#32770");
         ASSERT_NE(box, nullptr) << "no message box";
         EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), L"找不到可运行的文件！" + asRead + L"HALV12QX.exe");
