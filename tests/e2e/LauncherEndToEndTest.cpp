@@ -429,9 +429,10 @@ protected:
     // started through env(1), from C:\, and found by its window, since a Unix program yields no process handle.
     void StartLauncherInLocale(const char* locale) {
         const std::vector<HWND> before = LauncherWindows();
-        wchar_t loader[MAX_PATH] = {};
-        if (!GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH))
-            lstrcpyW(loader, sizeof(void*) == 8 ? L"/usr/lib/wine/wine64" : L"/usr/lib/wine/wine");
+        // Wine's loader for the exe's own bitness, as cmake/wine-run.sh picks it.
+        DWORD binaryType = SCS_32BIT_BINARY;
+        ASSERT_TRUE(GetBinaryTypeW(WinePath(QX_LAUNCHER_EXE).c_str(), &binaryType));
+        const wchar_t* loader = binaryType == SCS_64BIT_BINARY ? L"/usr/lib/wine/wine64" : L"/usr/lib/wine/wine";
         const std::string setting = locale;
         const std::wstring wideLocale(setting.begin(), setting.end());
         const std::string exe = QX_LAUNCHER_EXE;
