@@ -1,9 +1,11 @@
 # Shared by run.sh, test.sh and bench/run.sh: installing what the build needs, and choosing the Windows build.
 
-# Debian packages the builds and tests need. wine32 (i386) runs the 32-bit release build.
+# Debian packages the builds and tests need. wine32 (i386) runs the 32-bit release build; locales-all gives the
+# end-to-end tests the Chinese and Japanese locales that Wine takes the ANSI code page from.
 QX_PACKAGES="cmake make g++ clang libclang-rt-14-dev googletest
 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core zip"
+wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core zip
+locales-all"
 
 qx_install_missing() {
     local missing=()

@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 const wchar_t kBannerClass[] = L"QXBanner";
+const wchar_t kBannerTitle[] = L"Halvoren 12 QX";
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 extern const wchar_t kBannerClass[];
+// The game's title, the banner's window text: never drawn, it is the name a screen reader announces for the banner.
+extern const wchar_t kBannerTitle[];
 
 // Decodes the JPEG resource with the system's own decoder (OleLoadPicture). Null when it cannot be decoded.
 HBITMAP LoadJpegResource(HINSTANCE instance, int resourceId);

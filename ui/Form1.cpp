@@ -198,7 +198,8 @@ void Form1::OnCreate() {
         const ControlSpec& c = kForm1Controls[i];
         WindowClass wc = ClassAndStyle(c);
         DWORD exStyle = c.kind == ControlKind::TextField ? WS_EX_CLIENTEDGE : 0;
-        controls_[i] = CreateWindowExW(exStyle, wc.name, c.caption, WS_CHILD | WS_VISIBLE | wc.style, 0, 0, 0, 0, hwnd_,
+        const wchar_t* text = c.kind == ControlKind::PictureBox ? kBannerTitle : c.caption;
+        controls_[i] = CreateWindowExW(exStyle, wc.name, text, WS_CHILD | WS_VISIBLE | wc.style, 0, 0, 0, 0, hwnd_,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
         if (c.initiallySet && (c.kind == ControlKind::OptionButton || c.kind == ControlKind::CheckBox))
             SendMessageW(controls_[i], BM_SETCHECK, BST_CHECKED, 0);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -420,6 +421,184 @@ TEST_F(LauncherEndToEnd, ClosingTheWindowEndsTheLauncherAndSavesNothing) {
     EXPECT_TRUE(LauncherEnds());
     EXPECT_EQ(StoredDword(kChineseConfigs, "WIDTH"), 1024);
 }
+
+// Editions installed in folders named in Chinese or Japanese. The installer stored "InstallInfo" as ANSI text in its
+// own code page; the launcher reads it in the code page of the locale it runs in, and finds the game only when that
+// code page holds the folder's name.
+struct LocaleCase {
+    const char* name;
+    const char* locale;     // the launcher's LANG and LC_ALL
+    UINT launcherCodePage;  // the ANSI code page Wine gives that locale
+    int edition;            // 0 Chinese, 1 Japanese
+    const wchar_t* folder;  // below the test directory, created with its Unicode name
+    UINT installerCodePage; // the code page "InstallInfo" was stored in
+    bool found;
+};
+
+const LocaleCase kLocaleCases[] = {
+    {"ChineseFolderInChineseLocale", "zh_CN.UTF-8", 936, 0, L"游戏\\十二QX", 936, true},
+    {"JapaneseFolderInJapaneseLocale", "ja_JP.UTF-8", 932, 1, L"ゲーム\\ハルヴォレン", 932, true},
+    {"ChineseFolderInEnglishLocale", "en_US.UTF-8", 1252, 0, L"游戏\\十二QX", 936, false},
+    {"ChineseFolderInJapaneseLocale", "ja_JP.UTF-8", 932, 0, L"游戏\\十二QX", 936, false},
+};
+
+void PrintTo(const LocaleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// The bytes of `text` in a code page; empty if the code page cannot hold it.
+std::string CodePageBytes(const std::wstring& text, UINT codePage) {
+    BOOL lossy = FALSE;
+    int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()),
+                                     nullptr, 0, nullptr, &lossy);
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                        length, nullptr, &lossy);
+    return lossy ? std::string() : bytes;
+}
+
+// Registry text as a program in another code page reads it with the ANSI functions.
+std::wstring AsReadIn(const std::wstring& text, UINT codePage) {
+    int length =
+        WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), length, nullptr,
+                        nullptr);
+    std::wstring read(static_cast<std::size_t>(length), L'\0');
+    read.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(codePage, 0, bytes.data(), length, read.data(), static_cast<int>(read.size()))));
+    return read;
+}
+
+BOOL CALLBACK CollectLauncherWindow(HWND hwnd, LPARAM param) {
+    wchar_t className[64] = {};
+    GetClassNameW(hwnd, className, 64);
+    if (IsWindowVisible(hwnd) && lstrcmpW(className, L"QXLauncherForm1") == 0)
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> LauncherWindows() {
+    std::vector<HWND> windows;
+    EnumWindows(CollectLauncherWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+class LauncherInLocale : public LauncherEndToEnd, public ::testing::WithParamInterface<LocaleCase> {
+protected:
+    void SetUp() override {
+        LauncherEndToEnd::SetUp();
+        if (HasFatalFailure())
+            return;
+        const LocaleCase& c = GetParam();
+        localeDir_ = base_;
+        for (const wchar_t* part = c.folder; *part;) {
+            const wchar_t* end = part;
+            while (*end && *end != L'\\')
+                ++end;
+            localeDir_ += std::wstring(part, end) + L"\\";
+            ASSERT_TRUE(CreateDirectoryW(localeDir_.c_str(), nullptr));
+            createdDirs_.push_back(localeDir_);
+            part = *end ? end + 1 : end;
+        }
+        ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (localeDir_ + L"HALV12QX.exe").c_str(), FALSE));
+        std::string installInfo = CodePageBytes(localeDir_, c.installerCodePage);
+        ASSERT_FALSE(installInfo.empty()) << "the installer's code page cannot hold the folder's name";
+        testreg::SetAnsiText(c.edition == 0 ? kChineseInstall : kJapaneseInstall, "InstallInfo", installInfo,
+                             c.installerCodePage);
+    }
+
+    void TearDown() override {
+        LauncherEndToEnd::TearDown();
+        DeleteFileW((localeDir_ + L"HALV12QX.exe").c_str());
+        DeleteFileW((localeDir_ + L"launch-record.txt").c_str());
+        for (auto dir = createdDirs_.rbegin(); dir != createdDirs_.rend(); ++dir)
+            RemoveDirectoryW(dir->c_str());
+        RemoveDirectoryW(base_.c_str());
+    }
+
+    // Under Wine a process takes its ANSI code page from the Unix locale it starts in, and a new Windows process
+    // does not get its Unix environment from its parent's Windows one; a Unix program does. So the launcher is
+    // started through env(1), from C:\, and found by its window, since a Unix program yields no process handle.
+    void StartLauncherInLocale(const char* locale) {
+        const std::vector<HWND> before = LauncherWindows();
+        // Wine's loader for the exe's own bitness, as cmake/wine-run.sh picks it.
+        DWORD binaryType = SCS_32BIT_BINARY;
+        ASSERT_TRUE(GetBinaryTypeW(WinePath(QX_LAUNCHER_EXE).c_str(), &binaryType));
+        const wchar_t* loader = binaryType == SCS_64BIT_BINARY ? L"/usr/lib/wine/wine64" : L"/usr/lib/wine/wine";
+        const std::string setting = locale;
+        const std::wstring wideLocale(setting.begin(), setting.end());
+        const std::string exe = QX_LAUNCHER_EXE;
+        std::wstring line = L"/usr/bin/env LANG=" + wideLocale + L" LC_ALL=" + wideLocale + L" \"" + loader + L"\" \"" +
+                            std::wstring(exe.begin(), exe.end()) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION unixProcess{};
+        wchar_t root[] = L"C:\\";
+        ASSERT_TRUE(CreateProcessW(WinePath("/usr/bin/env").c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   root, &startup, &unixProcess));
+        for (HANDLE handle : {unixProcess.hProcess, unixProcess.hThread})
+            if (handle)
+                CloseHandle(handle);
+        for (DWORD waited = 0; !window_ && waited < 15000; waited += 50) {
+            for (HWND hwnd : LauncherWindows())
+                if (std::find(before.begin(), before.end(), hwnd) == before.end())
+                    window_ = hwnd;
+            if (!window_)
+                Sleep(50);
+        }
+        ASSERT_NE(window_, nullptr) << "no launcher window in " << locale;
+        GetWindowThreadProcessId(window_, &launcher_.dwProcessId);
+        launcher_.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                         launcher_.dwProcessId);
+        ASSERT_NE(launcher_.hProcess, nullptr);
+        ASSERT_EQ(WindowText(window_), L"Ostrel制作 ");
+    }
+
+    std::wstring localeDir_;
+    std::vector<std::wstring> createdDirs_;
+};
+
+TEST_P(LauncherInLocale, TheGameIsFoundExactlyWhenTheLocaleHoldsItsFolderName) {
+    const LocaleCase& c = GetParam();
+    const char* configs = c.edition == 0 ? kChineseConfigs : kJapaneseConfigs;
+    const std::wstring asRead = AsReadIn(localeDir_, c.launcherCodePage);
+    ASSERT_EQ(asRead == localeDir_, c.found) << "the launcher's code page does not match the expected outcome";
+    StartLauncherInLocale(c.locale);
+    if (c.edition == 1)
+        Click(kZop2);
+    Type(kText1, L"1280");
+    Type(kText2, L"720");
+    Click(kOP2);
+    ClickStartGame();
+
+    if (c.found) {
+        Record record = WaitForRecord(localeDir_);
+        ASSERT_FALSE(record.empty()) << "the game was not started in " << c.locale << " (is that locale installed?)";
+        EXPECT_EQ(record["commandLine"], Utf8(localeDir_ + (c.edition == 0 ? L"HALV12qx.exe" : L"HALV12QX.exe")));
+        EXPECT_EQ(record["currentDirectory"], WithoutTrailingSlash(localeDir_));
+        EXPECT_EQ(record["edition"], std::to_string(c.edition));
+        EXPECT_EQ(record["WIDTH"], "1280");
+        EXPECT_EQ(record["HEIGHT"], "720");
+        EXPECT_EQ(record["FULLSCREEN"], "1");
+        EXPECT_TRUE(LauncherEnds()) << "启动后退出 is checked";
+    } else {
+        HWND box = WaitForWindow(launcher_.dwProcessId, L"#32770");
+        ASSERT_NE(box, nullptr) << "no message box";
+        EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), L"找不到可运行的文件！" + asRead + L"HALV12QX.exe");
+        SendMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_FALSE(LauncherEnds(1500)) << "the launcher must stay open";
+        EXPECT_TRUE(IsWindowVisible(window_));
+        EXPECT_FALSE(RecordExists(localeDir_));
+    }
+    // Stored before the game was looked for, found or not.
+    EXPECT_EQ(StoredDword(configs, "WIDTH"), 1280);
+    EXPECT_EQ(StoredDword(configs, "HEIGHT"), 720);
+    EXPECT_EQ(StoredDword(configs, "FULLSCREEN"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(InstallFolders, LauncherInLocale, ::testing::ValuesIn(kLocaleCases),
+                         [](const ::testing::TestParamInfo<LocaleCase>& info) { return info.param.name; });
 
 TEST(ReleaseExecutable, CarriesVersionOneHundredthAndTheIcon) {
     std::wstring exe = WinePath(QX_LAUNCHER_EXE);

@@ -28,6 +28,10 @@ inline void SetText(const std::string& path, const std::string& name, const std:
     SetRaw(path, name, 1 /* REG_SZ */, bytes);
 }
 
+// A text value as a program whose ANSI code page is `codePage` stores it with RegSetValueExA, as the game's installer
+// does: the registry keeps the text those bytes mean in that code page, whatever the code page of this process.
+void SetAnsiText(const std::string& path, const std::string& name, const std::string& bytes, unsigned codePage);
+
 inline void SetDword(const std::string& path, const std::string& name, std::int32_t value) {
     auto bits = static_cast<std::uint32_t>(value);
     SetRaw(path, name, 4 /* REG_DWORD */,

@@ -16,6 +16,10 @@ void DeleteTree(const std::string& path) {
 void SetRaw(const std::string& path, const std::string& name, std::uint32_t type, std::vector<std::uint8_t> bytes) {
     standin::SetValue(HKEY_CURRENT_USER, path, name, type, std::move(bytes));
 }
+// Every program on the stand-in shares one code page: the bytes are kept as they are.
+void SetAnsiText(const std::string& path, const std::string& name, const std::string& bytes, unsigned) {
+    SetText(path, name, bytes);
+}
 bool KeyExists(const std::string& path) {
     return standin::KeyExists(HKEY_CURRENT_USER, path);
 }

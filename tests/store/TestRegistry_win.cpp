@@ -33,6 +33,24 @@ void SetRaw(const std::string& path, const std::string& name, std::uint32_t type
     RegCloseKey(key);
 }
 
+// RegSetValueExA decodes text from the caller's code page and the registry keeps it as UTF-16: decoding the bytes
+// from the installer's code page and storing them with RegSetValueExW leaves exactly what that installer leaves.
+void SetAnsiText(const std::string& path, const std::string& name, const std::string& bytes, unsigned codePage) {
+    const std::string terminated = bytes + '\0';
+    const int length =
+        MultiByteToWideChar(codePage, 0, terminated.data(), static_cast<int>(terminated.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, 0, terminated.data(), static_cast<int>(terminated.size()), text.data(), length);
+    const std::wstring wideName(name.begin(), name.end()); // value names are plain ASCII
+    HKEY key;
+    if (length == 0 || RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                       nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, wideName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+                   static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
 bool KeyExists(const std::string& path) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)

@@ -10,6 +10,7 @@
 #include "../store/TestRegistry.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <string>
 #include <vector>
@@ -123,7 +124,7 @@ TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
     Open();
     ASSERT_EQ(WindowDpi(form_->Hwnd()), 96) << "the test prefix is expected at the default 96 DPI";
     const Expected expected[] = {
-        {kPicture1, kBannerClass, -1, L"", {32, 0, 297, 113}, ControlId(0)},
+        {kPicture1, kBannerClass, -1, kBannerTitle, {32, 0, 297, 113}, ControlId(0)},
         {kFrame1, L"Button", BS_GROUPBOX, L"", {32, 112, 297, 65}, ControlId(0)},
         {kZOP1, L"Button", BS_AUTORADIOBUTTON, L"中文QX版", {88, 136, 81, 17}, kFrame1},
         {kZop2, L"Button", BS_AUTORADIOBUTTON, L"日文QX版", {208, 136, 73, 17}, kFrame1},
@@ -168,6 +169,83 @@ TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
             EXPECT_TRUE(r.left >= p.left && r.top >= p.top && r.right <= p.right && r.bottom <= p.bottom);
         }
         EXPECT_TRUE(IsWindowVisible(hwnd));
+    }
+}
+
+bool UnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// What a screen reader gets from the control's standard client object, through Active Accessibility.
+struct Announced {
+    bool reached = false;
+    std::wstring name;
+    LONG role = 0;
+};
+
+Announced Announce(HWND hwnd) {
+    Announced result;
+    IAccessible* accessible = nullptr;
+    // The interface id from the header's GUID value: MinGW-w64's liboleacc.a resolves IID_IAccessible wrongly.
+    if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&accessible))) ||
+        !accessible)
+        return result;
+    result.reached = true;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (accessible->get_accName(self, &name) == S_OK && name)
+        result.name.assign(name, SysStringLen(name));
+    SysFreeString(name);
+    VARIANT role;
+    VariantInit(&role);
+    if (accessible->get_accRole(self, &role) == S_OK && role.vt == VT_I4)
+        result.role = role.lVal;
+    VariantClear(&role);
+    accessible->Release();
+    return result;
+}
+
+struct AccessibleControl {
+    ControlId id;
+    const wchar_t* name;
+    LONG role;            // as Windows reports it
+    bool wineReportsRole; // Wine 8 reports buttons, group boxes and labels with the generic client role
+};
+
+TEST_F(Form1Window, EveryControlHasTheNameAndRoleAScreenReaderAnnounces) {
+    Open();
+    const AccessibleControl expected[] = {
+        {kCommand1, L"启动游戏", ROLE_SYSTEM_PUSHBUTTON, false},
+        {kFrame1, L"", ROLE_SYSTEM_GROUPING, false},
+        {kZOP1, L"中文QX版", ROLE_SYSTEM_RADIOBUTTON, false},
+        {kZop2, L"日文QX版", ROLE_SYSTEM_RADIOBUTTON, false},
+        {kFrame2, L"", ROLE_SYSTEM_GROUPING, false},
+        {kOP2, L"全屏启动", ROLE_SYSTEM_RADIOBUTTON, false},
+        {kOP1, L"窗口启动", ROLE_SYSTEM_RADIOBUTTON, false},
+        {kFrame3, L"分辨率", ROLE_SYSTEM_GROUPING, false},
+        {kLabel1, L"W：", ROLE_SYSTEM_STATICTEXT, false},
+        {kText1, L"W：", ROLE_SYSTEM_TEXT, true},
+        {kLabel2, L"H：", ROLE_SYSTEM_STATICTEXT, false},
+        {kText2, L"H：", ROLE_SYSTEM_TEXT, true},
+        {kCkexit, L"启动后退出", ROLE_SYSTEM_CHECKBUTTON, false},
+        {kPicture1, L"Halvoren 12 QX", ROLE_SYSTEM_CLIENT, true},
+    };
+    ASSERT_EQ(std::size(expected), kControlCount);
+    for (const AccessibleControl& e : expected) {
+        SCOPED_TRACE(FindControl(e.id)->name);
+        Announced heard = Announce(C(e.id));
+        ASSERT_TRUE(heard.reached);
+        EXPECT_EQ(heard.name, e.name);
+        if (GetWindowLongW(C(e.id), GWL_STYLE) & WS_TABSTOP) {
+            EXPECT_FALSE(heard.name.empty()) << "a Tab stop without a name";
+        }
+        if (e.wineReportsRole || !UnderWine()) {
+            EXPECT_EQ(heard.role, e.role);
+        }
     }
 }
 
