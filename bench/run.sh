@@ -8,6 +8,7 @@
 # launcher and the benchmark with that preset, runs StartupBench.exe in a Wine prefix of its own
 # (build/PRESET/bench-prefix, never the user's) and prints the report with the machine it was measured on, then the
 # size and imports of the timed exe and of the 32-bit release exe, as the toolchain's objdump reads them.
+# QX_BENCH_ROUNDS sets the number of rounds (default 15); more give steadier medians on a busy machine.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -76,12 +77,14 @@ echo "machine: $(uname -srm)"
 echo "cpu:     $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1), $(nproc) cores available"
 echo "wine:    $("$wine" --version)"
 echo "preset:  $preset"
+echo "load:    $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) before the runs"
 echo
 
 status=0
 DISPLAY=:$display "$root/cmake/wine-run.sh" "$prefix" "$build/bench/StartupBench.exe" \
     "$(winpath "$build/ui/QXLauncher.exe")" "$(winpath "$build/bench/StyledWindow.exe")" \
-    "$(winpath "$build/bench/EmptyWindow.exe")" || status=$?
+    "$(winpath "$build/bench/EmptyWindow.exe")" "${QX_BENCH_ROUNDS:-15}" || status=$?
+echo "  load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # image LABEL BUILD: the size, format and imported DLLs of BUILD's QXLauncher.exe, read by that build's objdump.
 image() {
