@@ -1,18 +1,14 @@
 // The start-up baseline: an empty top-level window of the launcher's style and client size, centred, and nothing
 // else. The launcher's start-up time is measured against this program's.
+#include "Dpi.h"
+#include "Form1Frame.h"
+
 #include <windows.h>
 
 namespace {
 
 const wchar_t kClassName[] = L"QXBenchEmptyWindow";
 const wchar_t kCaption[] = L"Empty window";
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr int kClientWidth = 355; // pixels at 96 DPI, as the launcher's client area
-constexpr int kClientHeight = 385;
-
-template <typename Fn> Fn User32Function(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
 
 // Per-monitor aware like the launcher (which says so in its manifest); the newer call first, for old Windows the
 // Vista one. Both are looked up so the exe still starts where they are missing.
@@ -22,23 +18,6 @@ void DeclareDpiAwareness() {
         return;
     if (auto setAware = User32Function<BOOL(WINAPI*)()>("SetProcessDPIAware"))
         setAware();
-}
-
-int SystemDpi() {
-    if (auto getDpiForSystem = User32Function<UINT(WINAPI*)()>("GetDpiForSystem"))
-        return static_cast<int>(getDpiForSystem());
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
-}
-
-SIZE WindowSize(int dpi) {
-    RECT r{0, 0, MulDiv(kClientWidth, dpi, 96), MulDiv(kClientHeight, dpi, 96)};
-    auto adjustForDpi = User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
-    if (!adjustForDpi || !adjustForDpi(&r, kStyle, FALSE, 0, static_cast<UINT>(dpi)))
-        AdjustWindowRectEx(&r, kStyle, FALSE, 0);
-    return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -64,13 +43,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (!RegisterClassExW(&wc))
         return 1;
 
-    SIZE size = WindowSize(SystemDpi());
-    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    int x = work.left + (work.right - work.left - size.cx) / 2;
-    int y = work.top + (work.bottom - work.top - size.cy) / 2;
-    HWND hwnd = CreateWindowExW(0, kClassName, kCaption, kStyle, x > work.left ? x : work.left,
-                                y > work.top ? y : work.top, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
+    // The launcher's frame, size and place, without its controls.
+    SIZE size = Form1FrameSize(SystemDpi());
+    POINT at = CentredOnWorkArea(size);
+    HWND hwnd = CreateWindowExW(0, kClassName, kCaption, kForm1Style, at.x, at.y, size.cx, size.cy, nullptr, nullptr,
+                                instance, nullptr);
     if (!hwnd)
         return 1;
     ShowWindow(hwnd, showCommand);

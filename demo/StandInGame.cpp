@@ -2,6 +2,10 @@
 // game started by the launcher does first: finds out which installed edition it is, reads that edition's display
 // settings, and then records what it was given in launch-record.txt beside itself. With QX_STANDIN_QUIT set it ends
 // there; otherwise it shows the same facts in a small window until closed.
+#include "Dpi.h"
+#include "GdiObject.h"
+#include "UiFont.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -19,7 +23,6 @@ constexpr wchar_t kRecordTempName[] = L"launch-record.txt.tmp";
 constexpr wchar_t kQuitVariable[] = L"QX_STANDIN_QUIT";
 constexpr wchar_t kInstallValue[] = L"InstallInfo";
 constexpr int kUnknownEdition = -1;
-constexpr int kFontPoints = 9;
 constexpr int kMarginDips = 14;
 constexpr int kMaxTextWidthDips = 680;
 
@@ -59,23 +62,6 @@ public:
 
 private:
     HKEY key = nullptr;
-};
-
-class FontHandle {
-public:
-    FontHandle() = default;
-    FontHandle(const FontHandle&) = delete;
-    FontHandle& operator=(const FontHandle&) = delete;
-    ~FontHandle() { Reset(nullptr); }
-    void Reset(HFONT newFont) {
-        if (font)
-            DeleteObject(font);
-        font = newFont;
-    }
-    HFONT Get() const { return font; }
-
-private:
-    HFONT font = nullptr;
 };
 
 // One of WIDTH, HEIGHT, FULLSCREEN as the game finds it.
@@ -437,61 +423,6 @@ std::wstring DisplayText(const LaunchFacts& facts) {
     return text;
 }
 
-// GetDpiForWindow and AdjustWindowRectExForDpi exist from Windows 10 1607 only: looked up, with the system DPI and
-// the plain call as the fallback.
-template <typename Function> Function User32Function(const char* name) {
-    // Through void*: FARPROC does not convert to a function pointer of another type without a warning.
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
-UINT WindowDpi(HWND hwnd) {
-    static auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
-    if (getDpiForWindow) {
-        UINT dpi = getDpiForWindow(hwnd);
-        if (dpi != 0)
-            return dpi;
-    }
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
-}
-
-void AdjustForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi) {
-    static auto adjustForDpi =
-        User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
-    if (!adjustForDpi || !adjustForDpi(&rect, style, FALSE, exStyle, dpi))
-        AdjustWindowRectEx(&rect, style, FALSE, exStyle);
-}
-
-int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
-bool FontInstalled(const wchar_t* face) {
-    LOGFONTW query{};
-    query.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(query.lfFaceName, face, LF_FACESIZE);
-    bool found = false;
-    HDC screen = GetDC(nullptr);
-    EnumFontFamiliesExW(screen, &query, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
-    return found;
-}
-
-HFONT CreateUiFont(UINT dpi) {
-    // Segoe UI from Vista on; Tahoma on XP and in a bare Wine prefix.
-    static const wchar_t* const face = FontInstalled(L"Segoe UI") ? L"Segoe UI" : L"Tahoma";
-    LOGFONTW font{};
-    font.lfHeight = -MulDiv(kFontPoints, static_cast<int>(dpi), 72);
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = DEFAULT_QUALITY;
-    lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
-    return CreateFontIndirectW(&font);
-}
-
 class StandInWindow {
 public:
     explicit StandInWindow(std::wstring text) : text(std::move(text)) {}
@@ -550,7 +481,7 @@ private:
 
     LRESULT OnCreate() {
         dpi = WindowDpi(hwnd);
-        font.Reset(CreateUiFont(dpi));
+        font.reset(CreateUiFont(dpi, text));
         RECT workArea{};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
         SIZE size = FitToText(workArea);
@@ -560,9 +491,9 @@ private:
         return 0;
     }
 
-    LRESULT OnDpiChanged(UINT newDpi, const RECT& suggested) {
+    LRESULT OnDpiChanged(int newDpi, const RECT& suggested) {
         dpi = newDpi;
-        font.Reset(CreateUiFont(dpi));
+        font.reset(CreateUiFont(dpi, text));
         HMONITOR monitor = MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST);
         MONITORINFO info{};
         info.cbSize = sizeof(info);
@@ -586,9 +517,9 @@ private:
         HDC dc = BeginPaint(hwnd, &paint);
         RECT client;
         GetClientRect(hwnd, &client);
-        int margin = MulDiv(kMarginDips, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+        int margin = MulDiv(kMarginDips, dpi, USER_DEFAULT_SCREEN_DPI);
         InflateRect(&client, -margin, -margin);
-        HGDIOBJ oldFont = SelectObject(dc, font.Get());
+        HGDIOBJ oldFont = SelectObject(dc, font.get());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &client, kTextFormat);
@@ -599,11 +530,11 @@ private:
 
     // Window size for the text: as wide as its longest line up to a limit (long paths wrap), as tall as it needs.
     SIZE FitToText(const RECT& workArea) {
-        int margin = MulDiv(kMarginDips, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
-        int maxWidth = MulDiv(kMaxTextWidthDips, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+        int margin = MulDiv(kMarginDips, dpi, USER_DEFAULT_SCREEN_DPI);
+        int maxWidth = MulDiv(kMaxTextWidthDips, dpi, USER_DEFAULT_SCREEN_DPI);
         maxWidth = std::min<int>(maxWidth, (workArea.right - workArea.left) - 4 * margin);
         HDC dc = GetDC(hwnd);
-        HGDIOBJ oldFont = SelectObject(dc, font.Get());
+        HGDIOBJ oldFont = SelectObject(dc, font.get());
         RECT natural{0, 0, 0, 0};
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &natural, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
         RECT bounds{0, 0, std::min<int>(natural.right, maxWidth), 0};
@@ -611,17 +542,16 @@ private:
         SelectObject(dc, oldFont);
         ReleaseDC(hwnd, dc);
 
-        RECT window{0, 0, bounds.right + 2 * margin, bounds.bottom + 2 * margin};
-        AdjustForDpi(window, kStyle, 0, dpi);
-        return {window.right - window.left, std::min<LONG>(window.bottom - window.top, workArea.bottom - workArea.top)};
+        SIZE window = WindowSizeForClient(bounds.right + 2 * margin, bounds.bottom + 2 * margin, kStyle, 0, dpi);
+        return {window.cx, std::min<LONG>(window.cy, workArea.bottom - workArea.top)};
     }
 
     static constexpr UINT kTextFormat = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS;
 
     std::wstring text;
     HWND hwnd = nullptr;
-    UINT dpi = USER_DEFAULT_SCREEN_DPI;
-    FontHandle font;
+    int dpi = USER_DEFAULT_SCREEN_DPI;
+    GdiObject<HFONT> font;
 };
 
 } // namespace

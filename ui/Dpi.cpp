@@ -2,10 +2,6 @@
 
 namespace {
 
-template <typename Fn> Fn User32Function(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
 int ScreenDpi() {
     HDC screen = GetDC(nullptr);
     int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -16,12 +12,12 @@ int ScreenDpi() {
 } // namespace
 
 int SystemDpi() {
-    static auto getDpiForSystem = User32Function<UINT(WINAPI*)()>("GetDpiForSystem");
+    auto getDpiForSystem = User32Function<UINT(WINAPI*)()>("GetDpiForSystem");
     return getDpiForSystem ? static_cast<int>(getDpiForSystem()) : ScreenDpi();
 }
 
 int WindowDpi(HWND hwnd) {
-    static auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
     if (getDpiForWindow) {
         if (UINT dpi = getDpiForWindow(hwnd))
             return static_cast<int>(dpi);
@@ -34,8 +30,10 @@ int WindowDpi(HWND hwnd) {
 // monitor the window is on. Loaded only there: later systems never come this way.
 int MonitorDpi(HWND hwnd) {
     using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    static HMODULE shcore = LoadLibraryW(L"shcore.dll");
-    static auto getDpiForMonitor =
+    HMODULE shcore = GetModuleHandleW(L"shcore.dll");
+    if (!shcore)
+        shcore = LoadLibraryW(L"shcore.dll");
+    auto getDpiForMonitor =
         shcore
             ? reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
             : nullptr;
@@ -49,8 +47,7 @@ int MonitorDpi(HWND hwnd) {
 }
 
 SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, int dpi) {
-    static auto adjustForDpi =
-        User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    auto adjustForDpi = User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     RECT r{0, 0, clientWidth, clientHeight};
     if (!adjustForDpi || !adjustForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi)))
         AdjustWindowRectEx(&r, style, FALSE, exStyle);

@@ -1,7 +1,14 @@
-// DPI queries that work from Windows 7 on and under Wine: the per-monitor functions are looked up at run time.
+// DPI queries that work from Windows 7 on and under Wine: the per-monitor functions are looked up at run time, on each
+// call (microseconds), so that no guarded static pulls the C++ runtime's locks and exceptions into small programs.
 #pragma once
 
 #include <windows.h>
+
+// A user32 function that older Windows may lack, looked up by name; null where it does not exist.
+template <typename Fn> Fn User32Function(const char* name) {
+    // Through void*: FARPROC does not convert to another function pointer type without a warning.
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
 
 int SystemDpi();
 int WindowDpi(HWND hwnd);

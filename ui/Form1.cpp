@@ -2,6 +2,8 @@
 
 #include "Banner.h"
 #include "Dpi.h"
+#include "Form1Controls.h"
+#include "Form1Frame.h"
 #include "SaveAndLaunch.h"
 #include "ShowEditionSettings.h"
 #include "UiFont.h"
@@ -12,49 +14,6 @@
 namespace {
 
 const wchar_t kForm1Class[] = L"QXLauncherForm1";
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
-
-// Every caption the window shows: the font chosen for it must have all their glyphs.
-std::wstring AllCaptions() {
-    std::wstring text = kForm1Caption;
-    for (const auto& c : kForm1Controls)
-        text += c.caption;
-    return text;
-}
-
-struct WindowClass {
-    const wchar_t* name;
-    DWORD style;
-};
-
-// Radio groups start at their first button (WS_GROUP | WS_TABSTOP); the control after a group starts a new one.
-WindowClass ClassAndStyle(const ControlSpec& c) {
-    switch (c.kind) {
-    case ControlKind::PushButton:
-        return {L"Button", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP};
-    case ControlKind::GroupBox:
-        return {L"Button", BS_GROUPBOX | WS_GROUP};
-    case ControlKind::OptionButton:
-        return {L"Button", BS_AUTORADIOBUTTON | ((c.id == kZOP1 || c.id == kOP2) ? WS_GROUP | WS_TABSTOP : 0u)};
-    case ControlKind::Label:
-        return {L"Static", SS_LEFT | SS_NOPREFIX | WS_GROUP};
-    case ControlKind::TextField:
-        return {L"Edit", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP};
-    case ControlKind::CheckBox:
-        return {L"Button", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP};
-    case ControlKind::PictureBox:
-        return {kBannerClass, WS_TABSTOP | WS_GROUP};
-    }
-    return {L"Static", 0};
-}
-
-// The outer size of Form1 whose client area is the layout's, at `dpi`.
-SIZE FrameSize(int dpi) {
-    return WindowSizeForClient(TwipsToPixels(kForm1ClientWidth, dpi), TwipsToPixels(kForm1ClientHeight, dpi), kStyle,
-                               kExStyle, dpi);
-}
-
 ControlId OptionControl(Option option) {
     switch (option) {
     case Option::ZOP1:
@@ -99,18 +58,15 @@ bool Form1::Create(HINSTANCE instance) {
 
     // Sized for the system DPI and centred on the work area; WM_DPICHANGED corrects it on another monitor.
     int dpi = SystemDpi();
-    SIZE size = FrameSize(dpi);
-    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    int x = work.left + (work.right - work.left - size.cx) / 2;
-    int y = work.top + (work.bottom - work.top - size.cy) / 2;
-    if (!CreateWindowExW(kExStyle, kForm1Class, kForm1Caption, kStyle, x > work.left ? x : work.left,
-                         y > work.top ? y : work.top, size.cx, size.cy, nullptr, nullptr, instance, this))
+    SIZE size = Form1FrameSize(dpi);
+    POINT at = CentredOnWorkArea(size);
+    if (!CreateWindowExW(kForm1ExStyle, kForm1Class, kForm1Caption, kForm1Style, at.x, at.y, size.cx, size.cy, nullptr,
+                         nullptr, instance, this))
         return false;
     // The monitor the window landed on may not be at the system DPI (per-monitor scaling changed since sign-in);
     // the controls were laid out for the window's own DPI, so the frame follows it.
     if (dpi_ != dpi) {
-        size = FrameSize(dpi_);
+        size = Form1FrameSize(dpi_);
         SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     return true;
@@ -194,16 +150,9 @@ LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Form1::OnCreate() {
     dpi_ = WindowDpi(hwnd_);
-    for (std::size_t i = 0; i < kControlCount; ++i) {
-        const ControlSpec& c = kForm1Controls[i];
-        WindowClass wc = ClassAndStyle(c);
-        DWORD exStyle = c.kind == ControlKind::TextField ? WS_EX_CLIENTEDGE : 0;
-        const wchar_t* text = c.kind == ControlKind::PictureBox ? kBannerTitle : c.caption;
-        controls_[i] = CreateWindowExW(exStyle, wc.name, text, WS_CHILD | WS_VISIBLE | wc.style, 0, 0, 0, 0, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
-        if (c.initiallySet && (c.kind == ControlKind::OptionButton || c.kind == ControlKind::CheckBox))
-            SendMessageW(controls_[i], BM_SETCHECK, BST_CHECKED, 0);
-    }
+    CreateForm1Controls(hwnd_, instance_, kBannerClass, controls_);
+    // Never drawn: the banner's name for screen readers.
+    SetWindowTextW(Control(kPicture1), kBannerTitle);
     ApplyFont();
     PlaceControls();
 }
@@ -253,17 +202,14 @@ void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
 
 // The controls are given the new font before the old one is deleted.
 void Form1::ApplyFont() {
-    HFONT font = CreateUiFont(dpi_, AllCaptions());
+    HFONT font = CreateUiFont(dpi_, AllForm1Captions());
     for (HWND control : controls_)
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     font_.reset(font);
 }
 
 void Form1::PlaceControls() {
-    for (std::size_t i = 0; i < kControlCount; ++i) {
-        PixelRect r = ControlRect(i, dpi_);
-        SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    PlaceForm1Controls(controls_, dpi_);
     SetBannerDpi(Control(kPicture1), dpi_);
 }
 

@@ -1,5 +1,0 @@
-# Copies IN to OUT with Windows line endings, for Notepad: cmake -DIN=... -DOUT=... -P crlf.cmake
-file(READ "${IN}" text)
-string(REPLACE "\r\n" "\n" text "${text}")
-string(REPLACE "\n" "\r\n" text "${text}")
-file(WRITE "${OUT}" "${text}")

@@ -1,0 +1,54 @@
+# Makes the release zip, the same bytes from every build of one commit:
+#   cmake -DEXE=... -DNOTES=... -DSOURCE_DIR=... -DWORK=... -DOUT=... -DZIP=... -P package.cmake
+# The entries are dated from the commit (SOURCE_DATE_EPOCH when set, else git's commit time), stored in a fixed order
+# with fixed permissions and without owner or extra time fields, so neither the clock nor the builder's account, time
+# zone or umask shows in the zip.
+cmake_minimum_required(VERSION 3.20)
+
+foreach(var EXE NOTES SOURCE_DIR WORK OUT ZIP)
+    if(NOT DEFINED ${var})
+        message(FATAL_ERROR "package.cmake: -D${var}=... is missing")
+    endif()
+endforeach()
+if(NOT ZIP OR NOT EXISTS "${ZIP}")
+    message(FATAL_ERROR "package.cmake: the zip program was not found; install it (Debian: apt-get install zip)")
+endif()
+
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(epoch "$ENV{SOURCE_DATE_EPOCH}")
+    set(from "SOURCE_DATE_EPOCH")
+else()
+    execute_process(COMMAND git -C "${SOURCE_DIR}" log -1 --format=%ct
+                    OUTPUT_VARIABLE epoch ERROR_VARIABLE git_error RESULT_VARIABLE git_status
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT git_status EQUAL 0)
+        message(FATAL_ERROR "package.cmake: cannot date the package from git (${git_status}): ${git_error}"
+                            "Outside a git checkout, set SOURCE_DATE_EPOCH to the release commit's time in seconds.")
+    endif()
+    set(from "the commit")
+endif()
+# A zip entry's date is an MS-DOS date: 1980 to 2107.
+if(NOT epoch MATCHES "^[0-9]+$" OR epoch LESS 315532800 OR epoch GREATER 4354819199)
+    message(FATAL_ERROR "package.cmake: '${epoch}' from ${from} is not a time in seconds from 1980 to 2107")
+endif()
+
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+file(REMOVE "${OUT}") # zip adds to an existing archive
+
+# The players' notes with Windows line endings, for Notepad.
+file(READ "${NOTES}" text)
+string(REPLACE "\r\n" "\n" text "${text}")
+string(REPLACE "\n" "\r\n" text "${text}")
+file(WRITE "${WORK}/README.txt" "${text}")
+configure_file("${EXE}" "${WORK}/QXLauncher.exe" COPYONLY)
+
+set(entries QXLauncher.exe README.txt)
+foreach(entry ${entries})
+    file(CHMOD "${WORK}/${entry}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    execute_process(COMMAND touch -d "@${epoch}" "${WORK}/${entry}" COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+# zip writes local time: in UTC that is the commit's time everywhere. -X leaves out owner and extra time fields, -D
+# directory entries; ZIPOPT would add options of the builder's own.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=ZIPOPT --unset=ZIP TZ=UTC "${ZIP}" -q -X -D "${OUT}" ${entries}
+                WORKING_DIRECTORY "${WORK}" COMMAND_ERROR_IS_FATAL ANY)

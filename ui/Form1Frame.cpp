@@ -1,0 +1,17 @@
+#include "Form1Frame.h"
+
+#include "Dpi.h"
+#include "Layout.h"
+
+SIZE Form1FrameSize(int dpi) {
+    return WindowSizeForClient(TwipsToPixels(kForm1ClientWidth, dpi), TwipsToPixels(kForm1ClientHeight, dpi),
+                               kForm1Style, kForm1ExStyle, dpi);
+}
+
+POINT CentredOnWorkArea(SIZE size) {
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    LONG x = work.left + (work.right - work.left - size.cx) / 2;
+    LONG y = work.top + (work.bottom - work.top - size.cy) / 2;
+    return POINT{x > work.left ? x : work.left, y > work.top ? y : work.top};
+}
