@@ -90,11 +90,13 @@ elif ! skipped emulated && qx_setup_i386_emulation; then
             echo "32-bit prefix set up in $(($(date +%s) - start)) s"
         fi
         start=$(date +%s)
-        (cmake/wine-run.sh "$prefix" build/win32-emulated/tests/store_tests.exe >"$log/store.txt" 2>&1
-         echo $? >"$log/store.status"; echo "store suite (32-bit, one process): $(($(date +%s) - start)) s" >>"$log/store.txt") &
+        (timeout 900 cmake/wine-run.sh "$prefix" build/win32-emulated/tests/store_tests.exe >"$log/store.txt" 2>&1
+         echo $? >"$log/store.status"
+         echo "store suite (32-bit, one process): $(($(date +%s) - start)) s" >>"$log/store.txt") &
+        cases="LauncherEndToEnd.JapaneseFullScreen*:LauncherEndToEnd.ChineseWindowed*"
+        cases="$cases:LauncherEndToEnd.MissingExecutable*:ReleaseExecutable.*"
         QX_LAUNCHER_EXE=$PWD/build/win32/ui/QXLauncher.exe QX_E2E_TIME_SCALE=${QX_E2E_TIME_SCALE:-16} \
-            cmake/wine-run.sh "$prefix" build/win64/tests/e2e_tests.exe \
-            --gtest_filter="LauncherEndToEnd.JapaneseFullScreen*:LauncherEndToEnd.ChineseWindowed*:LauncherEndToEnd.MissingExecutable*:ReleaseExecutable.*" \
+            timeout 1800 cmake/wine-run.sh "$prefix" build/win64/tests/e2e_tests.exe --gtest_filter="$cases" \
             >"$log/e2e.txt" 2>&1
         e2e=$?
         echo "end-to-end cases on the 32-bit QXLauncher.exe: $(($(date +%s) - start)) s" >>"$log/e2e.txt"

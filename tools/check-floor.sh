@@ -11,7 +11,9 @@ status=0
 
 want="$((floor >> 8)).$((floor & 255))"
 for field in OSystem Subsystem; do
-    got=$("$objdump" -p "$exe" | awk -v f="$field" '$1 == "Major" f "Version" {ma = $2} $1 == "Minor" f "Version" {mi = $2}
+    got=$("$objdump" -p "$exe" | awk -v f="$field" '
+        $1 == "Major" f "Version" {ma = $2}
+        $1 == "Minor" f "Version" {mi = $2}
         END {print ma "." mi}')
     if [ "$got" = "$want" ]; then
         echo "header: ${field} version $got"
@@ -44,7 +46,10 @@ echo "$imports" | while read -r dll name; do
     "<ordinal"*) echo "imported by ordinal only, cannot be checked: $dll $name" >&2; echo x >>"$work/bad" ;;
     *)
         if [ "$dll" = msvcrt.dll ]; then
-            grep -qx "$name" "$work/msvcrt" || { echo "msvcrt.dll of the floor lacks: $name" >&2; echo x >>"$work/bad"; }
+            if ! grep -qx "$name" "$work/msvcrt"; then
+                echo "msvcrt.dll of the floor lacks: $name" >&2
+                echo x >>"$work/bad"
+            fi
         else
             echo "    (void)&::$name; // $dll" >>"$work/refs.cpp"
         fi
@@ -58,8 +63,7 @@ if "$cxx" -fsyntax-only -x c++ -D_WIN32_WINNT="$floor" -DWINVER="$floor" "$work/
     echo "imports: $(echo "$imports" | wc -l) functions, all present at the floor $want"
 else
     echo "imports newer than the floor $want (or unknown to its headers):" >&2
-    grep -o "'[^']*' has not been declared\|'[^']*' was not declared\|‘[^’]*’ has not been declared\|‘[^’]*’ was not declared" \
-        "$work/errors" | sort -u >&2 || cat "$work/errors" >&2
+    grep -o "[‘'][^’']*[’'] \(has not been\|was not\) declared" "$work/errors" | sort -u >&2 || cat "$work/errors" >&2
     status=1
 fi
 exit $status

@@ -66,7 +66,7 @@ qx_setup_i386_emulation() {
         did="using the i386 handler '$handler' already registered"
     else
         if [ "$(id -u)" -ne 0 ]; then
-            echo "32-bit run skipped: emulating 32-bit programs needs an i386 binfmt_misc handler, and registering one needs root"
+            echo "32-bit run skipped: emulating 32-bit programs needs an i386 binfmt_misc handler, registered as root"
             return 1
         fi
         if [ ! -x /usr/bin/qemu-i386-static ]; then
@@ -81,7 +81,7 @@ qx_setup_i386_emulation() {
             did="mounted binfmt_misc, "
         fi
         if ! printf '%s' "$QX_I386_REGISTER" >"$dir/register" 2>/dev/null || ! qx_i386_handler >/dev/null; then
-            echo "32-bit run skipped: registering qemu-i386 with binfmt_misc failed (an i386 entry may exist but be disabled)"
+            echo "32-bit run skipped: registering qemu-i386 with binfmt_misc failed (is an i386 entry there, disabled?)"
             return 1
         fi
         did="${did}registered qemu-i386-static as the i386 handler"
