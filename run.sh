@@ -12,7 +12,7 @@ qx_install_missing
 
 preset=$(qx_windows_run_preset)
 if [ "$preset" = win64 ]; then
-    echo "note: this host cannot run 32-bit programs; running the 64-bit build of the launcher instead."
+    echo "note: Wine's 32-bit loader does not run natively on this host; running the 64-bit build of the launcher."
 fi
 echo "== building ($preset)"
 cmake --preset "$preset" >/dev/null

@@ -2,6 +2,7 @@
 // procedures to the launcher's logic, and answers that logic's questions about its controls.
 #pragma once
 
+#include "Dpi.h"
 #include "FormControls.h"
 #include "GdiObject.h"
 #include "Layout.h"

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -27,6 +28,26 @@ std::wstring WinePath(const char* unixPath) {
     for (const char* p = unixPath; *p; ++p)
         path += *p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
     return path;
+}
+
+// The exe under test, as a Unix path: this build's, or the one QX_LAUNCHER_EXE names (the 32-bit release, driven
+// from here).
+std::string LauncherUnixPath() {
+    char path[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableA("QX_LAUNCHER_EXE", path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? path : QX_LAUNCHER_EXE;
+}
+
+std::wstring LauncherExe() {
+    return WinePath(LauncherUnixPath().c_str());
+}
+
+// Every wait, stretched by QX_E2E_TIME_SCALE where the exe under test runs emulated and starts many times slower.
+DWORD Scaled(DWORD ms) {
+    char factor[16] = {};
+    DWORD length = GetEnvironmentVariableA("QX_E2E_TIME_SCALE", factor, sizeof factor);
+    int scale = length > 0 && length < sizeof factor ? atoi(factor) : 1;
+    return ms * static_cast<DWORD>(scale > 1 ? scale : 1);
 }
 
 std::string Utf8(const std::wstring& text) {
@@ -102,7 +123,7 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
 }
 
 HWND WaitForWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs = 15000) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+    for (DWORD waited = 0; waited < Scaled(timeoutMs); waited += 50) {
         FoundWindow find{processId, className, nullptr};
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&find));
         if (find.hwnd)
@@ -184,12 +205,12 @@ protected:
     void StartLauncher() {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        std::wstring exe = WinePath(QX_LAUNCHER_EXE);
+        std::wstring exe = LauncherExe();
         std::wstring line = L"\"" + exe + L"\"";
         wchar_t root[] = L"C:\\";
         ASSERT_TRUE(
             CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, root, &startup, &launcher_));
-        WaitForInputIdle(launcher_.hProcess, 15000);
+        WaitForInputIdle(launcher_.hProcess, Scaled(15000));
         window_ = WaitForWindow(launcher_.dwProcessId, L"QXLauncherForm1");
         ASSERT_NE(window_, nullptr);
         ASSERT_EQ(WindowText(window_), L"Ostrel制作 ");
@@ -216,14 +237,14 @@ protected:
     }
 
     bool LauncherEnds(DWORD timeoutMs = 10000) {
-        return WaitForSingleObject(launcher_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+        return WaitForSingleObject(launcher_.hProcess, Scaled(timeoutMs)) == WAIT_OBJECT_0;
     }
 
     bool LauncherRuns() { return WaitForSingleObject(launcher_.hProcess, 0) == WAIT_TIMEOUT; }
 
     static Record WaitForRecord(const std::wstring& dir, DWORD timeoutMs = 20000) {
         std::wstring path = dir + L"launch-record.txt";
-        for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        for (DWORD waited = 0; waited < Scaled(timeoutMs); waited += 100) {
             std::ifstream file(path.c_str(), std::ios::binary);
             if (file) {
                 Record record;
@@ -524,11 +545,11 @@ protected:
         const std::vector<HWND> before = LauncherWindows();
         // Wine's loader for the exe's own bitness, as cmake/wine-run.sh picks it.
         DWORD binaryType = SCS_32BIT_BINARY;
-        ASSERT_TRUE(GetBinaryTypeW(WinePath(QX_LAUNCHER_EXE).c_str(), &binaryType));
+        ASSERT_TRUE(GetBinaryTypeW(LauncherExe().c_str(), &binaryType));
         const wchar_t* loader = binaryType == SCS_64BIT_BINARY ? L"/usr/lib/wine/wine64" : L"/usr/lib/wine/wine";
         const std::string setting = locale;
         const std::wstring wideLocale(setting.begin(), setting.end());
-        const std::string exe = QX_LAUNCHER_EXE;
+        const std::string exe = LauncherUnixPath();
         std::wstring line = L"/usr/bin/env LANG=" + wideLocale + L" LC_ALL=" + wideLocale + L" \"" + loader + L"\" \"" +
                             std::wstring(exe.begin(), exe.end()) + L"\"";
         STARTUPINFOW startup{};
@@ -540,7 +561,7 @@ protected:
         for (HANDLE handle : {unixProcess.hProcess, unixProcess.hThread})
             if (handle)
                 CloseHandle(handle);
-        for (DWORD waited = 0; !window_ && waited < 15000; waited += 50) {
+        for (DWORD waited = 0; !window_ && waited < Scaled(15000); waited += 50) {
             for (HWND hwnd : LauncherWindows())
                 if (std::find(before.begin(), before.end(), hwnd) == before.end())
                     window_ = hwnd;
@@ -601,7 +622,7 @@ INSTANTIATE_TEST_SUITE_P(InstallFolders, LauncherInLocale, ::testing::ValuesIn(k
                          [](const ::testing::TestParamInfo<LocaleCase>& info) { return info.param.name; });
 
 TEST(ReleaseExecutable, CarriesVersionOneHundredthAndTheIcon) {
-    std::wstring exe = WinePath(QX_LAUNCHER_EXE);
+    std::wstring exe = LauncherExe();
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
     ASSERT_GT(size, 0u);
