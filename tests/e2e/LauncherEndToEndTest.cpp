@@ -50,13 +50,18 @@ DWORD Scaled(DWORD ms) {
     return ms * static_cast<DWORD>(scale > 1 ? scale : 1);
 }
 
-std::string Utf8(const std::wstring& text) {
+// `text` in a code page, any character it cannot hold replaced as the system does.
+std::string Encoded(const std::wstring& text, UINT codePage) {
     int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), result.data(), length, nullptr,
+    WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), result.data(), length, nullptr,
                         nullptr);
     return result;
+}
+
+std::string Utf8(const std::wstring& text) {
+    return Encoded(text, CP_UTF8);
 }
 
 std::string Ansi(const std::wstring& text) {
@@ -165,10 +170,10 @@ protected:
         base_ = std::wstring(temp) + L"\\QX Tests " + std::to_wstring(GetCurrentProcessId()) + L"\\";
         chineseDir_ = base_ + L"Halvoren 12QX Tc\\";
         japaneseDir_ = base_ + L"Halvoren 12QX\\";
-        for (const auto& dir : {base_, chineseDir_, japaneseDir_})
-            CreateDirectoryW(dir.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (chineseDir_ + L"HALV12QX.exe").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (japaneseDir_ + L"HALV12QX.exe").c_str(), FALSE));
+        InstallStandIn(chineseDir_);
+        InstallStandIn(japaneseDir_);
+        if (HasFatalFailure())
+            return;
 
         testreg::DeleteTree("Software\\ORIM");
         testreg::SetDword(kChineseConfigs, "WIDTH", 1024);
@@ -193,12 +198,24 @@ protected:
             CloseHandle(launcher_.hThread);
         }
         testreg::DeleteTree("Software\\ORIM");
-        for (const auto& dir : {chineseDir_, japaneseDir_}) {
+        for (const auto& dir : gameDirs_) {
             DeleteFileW((dir + L"HALV12QX.exe").c_str());
             DeleteFileW((dir + L"launch-record.txt").c_str());
-            RemoveDirectoryW(dir.c_str());
         }
-        RemoveDirectoryW(base_.c_str());
+        for (auto dir = createdDirs_.rbegin(); dir != createdDirs_.rend(); ++dir)
+            RemoveDirectoryW(dir->c_str());
+    }
+
+    // The stand-in game as HALV12QX.exe in `dir` (a full path ending in a separator), making the folders on the way
+    // that are missing; TearDown removes what this made.
+    void InstallStandIn(const std::wstring& dir) {
+        for (std::size_t end = dir.find(L'\\', 3); end != std::wstring::npos; end = dir.find(L'\\', end + 1)) {
+            const std::wstring folder = dir.substr(0, end + 1);
+            if (CreateDirectoryW(folder.c_str(), nullptr))
+                createdDirs_.push_back(folder);
+        }
+        gameDirs_.push_back(dir);
+        ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (dir + L"HALV12QX.exe").c_str(), FALSE));
     }
 
     // Starts QXLauncher.exe from C:\ and waits until its window is ready for input.
@@ -279,6 +296,7 @@ protected:
     static std::string WithoutTrailingSlash(const std::wstring& dir) { return Utf8(dir.substr(0, dir.size() - 1)); }
 
     std::wstring base_, chineseDir_, japaneseDir_;
+    std::vector<std::wstring> gameDirs_, createdDirs_;
     PROCESS_INFORMATION launcher_{};
     HWND window_ = nullptr;
 };
@@ -343,9 +361,7 @@ TEST_F(LauncherEndToEnd, ChineseWindowedStartsItsLowerCaseNameAndTheLauncherStay
 TEST_F(LauncherEndToEnd, GameOnAnotherDriveStartsDespiteAStaleDriveDirectoryAndIsNotWaitedFor) {
     const std::wstring otherDrive = L"Z:\\tmp\\QX Tests " + std::to_wstring(GetCurrentProcessId()) + L"\\";
     const std::wstring gameDir = otherDrive + L"Halvoren12QX\\";
-    CreateDirectoryW(otherDrive.c_str(), nullptr);
-    CreateDirectoryW(gameDir.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (gameDir + L"HALV12QX.exe").c_str(), FALSE));
+    InstallStandIn(gameDir);
     testreg::SetText(kJapaneseInstall, "InstallInfo", Ansi(gameDir));
     SetEnvironmentVariableW(L"=Z:", (otherDrive + L"deleted since").c_str());
     SetEnvironmentVariableW(L"QX_STANDIN_QUIT", nullptr); // the stand-in stays open in its window
@@ -371,10 +387,6 @@ TEST_F(LauncherEndToEnd, GameOnAnotherDriveStartsDespiteAStaleDriveDirectoryAndI
             TerminateProcess(process, 1);
         CloseHandle(process);
     }
-    DeleteFileW((gameDir + L"HALV12QX.exe").c_str());
-    DeleteFileW((gameDir + L"launch-record.txt").c_str());
-    RemoveDirectoryW(gameDir.c_str());
-    RemoveDirectoryW(otherDrive.c_str());
 }
 
 TEST_F(LauncherEndToEnd, MissingExecutableIsReportedAndTheLauncherSurvives) {
@@ -480,14 +492,10 @@ std::string CodePageBytes(const std::wstring& text, UINT codePage) {
 
 // Registry text as a program in another code page reads it with the ANSI functions.
 std::wstring AsReadIn(const std::wstring& text, UINT codePage) {
-    int length =
-        WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), length, nullptr,
-                        nullptr);
-    std::wstring read(static_cast<std::size_t>(length), L'\0');
-    read.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(codePage, 0, bytes.data(), length, read.data(), static_cast<int>(read.size()))));
+    const std::string bytes = Encoded(text, codePage);
+    const int length = static_cast<int>(bytes.size());
+    std::wstring read(bytes.size(), L'\0');
+    read.resize(static_cast<std::size_t>(MultiByteToWideChar(codePage, 0, bytes.data(), length, read.data(), length)));
     return read;
 }
 
@@ -512,30 +520,14 @@ protected:
         if (HasFatalFailure())
             return;
         const LocaleCase& c = GetParam();
-        localeDir_ = base_;
-        for (const wchar_t* part = c.folder; *part;) {
-            const wchar_t* end = part;
-            while (*end && *end != L'\\')
-                ++end;
-            localeDir_ += std::wstring(part, end) + L"\\";
-            ASSERT_TRUE(CreateDirectoryW(localeDir_.c_str(), nullptr));
-            createdDirs_.push_back(localeDir_);
-            part = *end ? end + 1 : end;
-        }
-        ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (localeDir_ + L"HALV12QX.exe").c_str(), FALSE));
+        localeDir_ = base_ + c.folder + L"\\";
+        InstallStandIn(localeDir_);
+        if (HasFatalFailure())
+            return;
         std::string installInfo = CodePageBytes(localeDir_, c.installerCodePage);
         ASSERT_FALSE(installInfo.empty()) << "the installer's code page cannot hold the folder's name";
         testreg::SetAnsiText(c.edition == 0 ? kChineseInstall : kJapaneseInstall, "InstallInfo", installInfo,
                              c.installerCodePage);
-    }
-
-    void TearDown() override {
-        LauncherEndToEnd::TearDown();
-        DeleteFileW((localeDir_ + L"HALV12QX.exe").c_str());
-        DeleteFileW((localeDir_ + L"launch-record.txt").c_str());
-        for (auto dir = createdDirs_.rbegin(); dir != createdDirs_.rend(); ++dir)
-            RemoveDirectoryW(dir->c_str());
-        RemoveDirectoryW(base_.c_str());
     }
 
     // Under Wine a process takes its ANSI code page from the Unix locale it starts in, and a new Windows process
@@ -577,7 +569,6 @@ protected:
     }
 
     std::wstring localeDir_;
-    std::vector<std::wstring> createdDirs_;
 };
 
 TEST_P(LauncherInLocale, TheGameIsFoundExactlyWhenTheLocaleHoldsItsFolderName) {
