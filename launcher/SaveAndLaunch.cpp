@@ -83,28 +83,38 @@ void SaveAndLaunch(FormControls& form, OperatingSystem& os) {
     std::wstring directory = GetKeyString(kHkeyCurrentUser, profile.installKey, "InstallInfo");
     if (!directory.empty() && !IsFullPath(directory))
         directory = os.FullPath(directory);
-    const std::wstring probePath = directory + profile.probeName;
-    if (!os.FileExists(probePath)) {
-        os.ShowError(MissingExecutableMessage(probePath));
+    // With none stored, the bare name is looked for where the launcher started: an earlier launch that left the
+    // launcher open moved it into the other edition's folder, whose game has the same name. The message still
+    // names the bare name, as that is all the installation told.
+    const std::wstring folder = directory.empty() ? os.StartupDirectory() : directory;
+    if (!os.FileExists(folder + profile.probeName)) {
+        os.ShowError(MissingExecutableMessage(directory + profile.probeName));
         return;
     }
 
-    // With no directory the executable was found in the current directory, which stays as it is.
-    if (!directory.empty()) {
+    if (!folder.empty()) {
         // Changing to "D:" alone moves to that drive's remembered directory, which may since have been deleted; the
         // full directory that follows sets the drive all the same, so only its own failure stops the launch.
-        if (StartsWithDriveLetter(directory))
-            os.ChangeDrive(directory[0]);
-        if (std::uint32_t error = os.ChangeDirectory(directory)) {
-            os.ShowError(L"无法进入游戏目录：" + directory + L"\n" + os.ErrorText(error));
+        if (StartsWithDriveLetter(folder))
+            os.ChangeDrive(folder[0]);
+        if (std::uint32_t error = os.ChangeDirectory(folder)) {
+            os.ShowError(L"无法进入游戏目录：" + folder + L"\n" + os.ErrorText(error, folder));
             return;
         }
     }
     // The application path is given explicitly, so a directory with blanks in it can never make the system run
     // another program; the game still receives the plain, unquoted command line.
-    const std::wstring startPath = directory + profile.startName;
-    if (std::uint32_t error = os.StartProcess(startPath, startPath, kShowMinimized)) {
-        os.ShowError(L"无法启动游戏：" + startPath + L"\n" + os.ErrorText(error));
+    const std::wstring startPath = folder + profile.startName;
+    std::uint32_t error = os.StartProcess(startPath, directory + profile.startName, kShowMinimized);
+    // A game that needs administrator rights (its manifest, or "Run this program as an administrator") starts only
+    // through the shell, which asks the player; a "no" there is the player's answer, not a failure to report.
+    if (error == OperatingSystem::kErrorElevationRequired) {
+        error = os.ShellStart(startPath, folder, kShowMinimized);
+        if (error == OperatingSystem::kErrorCancelled)
+            return;
+    }
+    if (error) {
+        os.ShowError(L"无法启动游戏：" + startPath + L"\n" + os.ErrorText(error, startPath));
         return;
     }
     if (form.CkexitValue() == 1)

@@ -2,6 +2,7 @@
 
 #include "Dpi.h"
 #include "GdiObject.h"
+#include "SystemLibrary.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -17,7 +18,7 @@ using CreateStreamOnHGlobalFn = HRESULT(WINAPI*)(HGLOBAL, BOOL, IStream**);
 using OleLoadPictureFn = HRESULT(WINAPI*)(IStream*, LONG, BOOL, REFIID, void**);
 
 template <typename Fn> Fn SystemFunction(const wchar_t* dll, const char* name) {
-    HMODULE module = LoadLibraryW(dll);
+    HMODULE module = LoadSystemLibrary(dll);
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 

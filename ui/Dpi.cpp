@@ -1,6 +1,10 @@
 #include "Dpi.h"
 
+#include "SystemLibrary.h"
+
 namespace {
+
+bool gHideNewerFunctions = false;
 
 int ScreenDpi() {
     HDC screen = GetDC(nullptr);
@@ -10,6 +14,14 @@ int ScreenDpi() {
 }
 
 } // namespace
+
+FARPROC User32Proc(const char* name) {
+    return gHideNewerFunctions ? nullptr : GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+}
+
+void HideNewerUser32Functions(bool hide) {
+    gHideNewerFunctions = hide;
+}
 
 int SystemDpi() {
     auto getDpiForSystem = User32Function<UINT(WINAPI*)()>("GetDpiForSystem");
@@ -27,12 +39,10 @@ int WindowDpi(HWND hwnd) {
 }
 
 // Windows 8.1 and Windows 10 before 1607 scale per monitor but have no GetDpiForWindow; shcore answers for the
-// monitor the window is on. Loaded only there: later systems never come this way.
+// monitor the window is on. XP to 7 come this way too and have no shcore: it is loaded from the system folder alone.
 int MonitorDpi(HWND hwnd) {
     using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    HMODULE shcore = GetModuleHandleW(L"shcore.dll");
-    if (!shcore)
-        shcore = LoadLibraryW(L"shcore.dll");
+    HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
     auto getDpiForMonitor =
         shcore
             ? reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))

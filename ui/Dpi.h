@@ -5,10 +5,15 @@
 #include <windows.h>
 
 // A user32 function that older Windows may lack, looked up by name; null where it does not exist.
+FARPROC User32Proc(const char* name);
 template <typename Fn> Fn User32Function(const char* name) {
     // Through void*: FARPROC does not convert to another function pointer type without a warning.
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(User32Proc(name)));
 }
+
+// Tests only, never called by the launcher: every function looked up through User32Function seems missing, as on
+// Windows XP to 8.1, so that Wine (which has them all) takes the older systems' paths.
+void HideNewerUser32Functions(bool hide);
 
 // Declared by the headers for newer Windows only; older ones use 96 DPI and never send the message.
 #ifndef USER_DEFAULT_SCREEN_DPI

@@ -191,10 +191,21 @@ void Form1::OnActivate(bool active) {
     SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : Control(kCommand1));
 }
 
+// The suggested rectangle scales the whole window. Per-monitor DPI v1 (Windows 8.1, 10 before 1703) leaves the title
+// bar and borders as they were, so its client area comes out short or long: the frame is then corrected to give the
+// layout exactly its size at the new DPI, whatever the non-client part.
 void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
     dpi_ = dpi;
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client, frame;
+    GetClientRect(hwnd_, &client);
+    GetWindowRect(hwnd_, &frame);
+    const int dx = TwipsToPixels(kForm1ClientWidth, dpi) - client.right;
+    const int dy = TwipsToPixels(kForm1ClientHeight, dpi) - client.bottom;
+    if (dx || dy)
+        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + dx, frame.bottom - frame.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ApplyFont();
     PlaceControls();
     InvalidateRect(hwnd_, nullptr, TRUE);

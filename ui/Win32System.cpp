@@ -1,9 +1,25 @@
 #include "Win32System.h"
 
 #include "DecimalText.h"
+#include "SystemLibrary.h"
 #include "UiFont.h"
 
+#include <shellapi.h>
+
 #include <vector>
+
+Win32System::Win32System() {
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring current(size, L'\0');
+    const DWORD length = size ? GetCurrentDirectoryW(size, current.data()) : 0;
+    if (length == 0 || length >= size)
+        return;
+    current.resize(length);
+    // "C:\" ends in its separator already, "C:\Games" does not.
+    if (current.back() != L'\\' && current.back() != L'/')
+        current += L'\\';
+    startupDirectory_ = current;
+}
 
 bool Win32System::FileExists(const std::wstring& path) {
     // Without FILE_FLAG_BACKUP_SEMANTICS a directory cannot be opened, so it does not count as the game.
@@ -46,8 +62,9 @@ std::uint32_t Win32System::StartProcess(const std::wstring& applicationPath, con
     PROCESS_INFORMATION process{};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(applicationPath.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    // The launcher fails critical errors quietly; the game gets the default mode, as when started from Explorer.
+    if (!CreateProcessW(applicationPath.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
+                        nullptr, nullptr, &startup, &process))
         return GetLastError();
     // The game is not tracked.
     CloseHandle(process.hThread);
@@ -55,7 +72,33 @@ std::uint32_t Win32System::StartProcess(const std::wstring& applicationPath, con
     return 0;
 }
 
-std::wstring Win32System::ErrorText(std::uint32_t error) {
+std::uint32_t Win32System::ShellStart(const std::wstring& path, const std::wstring& directory, int showCommand) {
+    // shell32 costs start-up time and is needed only here, for a game that asks for administrator rights.
+    using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+    HMODULE shell32 = LoadSystemLibrary(L"shell32.dll");
+    auto shellExecuteEx = shell32 ? reinterpret_cast<ShellExecuteExFn>(
+                                        reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteExW")))
+                                  : nullptr;
+    if (!shellExecuteEx)
+        return ERROR_PROC_NOT_FOUND;
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // The launcher reports failures itself; the start is complete before the launcher may end.
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_FLAG_DDEWAIT;
+    info.hwnd = owner_;
+    info.lpFile = path.c_str();
+    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    info.nShow = showCommand;
+    // The default error mode for the game here too.
+    const UINT mode = SetErrorMode(0);
+    const BOOL started = shellExecuteEx(&info);
+    const DWORD error = started ? 0 : GetLastError();
+    SetErrorMode(mode);
+    // A failure is never taken for a start, even one that left no code.
+    return started ? 0 : (error ? error : static_cast<std::uint32_t>(ERROR_GEN_FAILURE));
+}
+
+std::wstring Win32System::ErrorText(std::uint32_t error, const std::wstring& subject) {
     wchar_t* buffer = nullptr;
     DWORD length =
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -65,6 +108,9 @@ std::wstring Win32System::ErrorText(std::uint32_t error) {
         LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
+    // Texts such as 193's ("%1 is not a valid Win32 application") name what failed through an insert.
+    for (std::size_t at = text.find(L"%1"); at != std::wstring::npos; at = text.find(L"%1", at + subject.size()))
+        text.replace(at, 2, subject);
     return text + L" (" + DecimalText(error) + L")";
 }
 

@@ -61,8 +61,9 @@ public:
     std::vector<SetCall> setCalls;
 };
 
-// A file system holding exactly the files a test lists (matched by exact spelling, so the probed name is pinned),
-// process calls that fail with configurable codes, and a log of every call in order.
+// A file system holding exactly the files a test lists (matched by exact spelling, so the probed name is pinned; a
+// relative name is looked for in the current directory, which a successful ChangeDirectory sets), process calls
+// that fail with configurable codes, and a log of every call in order.
 class FakeSystem : public OperatingSystem {
 public:
     enum Kind {
@@ -71,6 +72,7 @@ public:
         ChangeDriveCall,
         ChangeDirectoryCall,
         StartProcessCall,
+        ShellStartCall,
         ErrorTextCall,
         ShowErrorCall,
         ExitProgramCall
@@ -78,10 +80,12 @@ public:
 
     struct Call {
         Kind kind;
-        std::wstring path = {}; // FileExists, FullPath, ChangeDirectory, StartProcess (application), ShowError (text)
-        std::wstring commandLine = {}; // StartProcess
+        // FileExists, FullPath, ChangeDirectory, StartProcess and ShellStart (program), ErrorText (subject),
+        // ShowError (text)
+        std::wstring path = {};
+        std::wstring commandLine = {}; // StartProcess; ShellStart: its directory
         wchar_t drive = 0;             // ChangeDrive
-        int showCommand = -1;          // StartProcess
+        int showCommand = -1;          // StartProcess, ShellStart
         std::uint32_t error = 0;       // ErrorText
         // How many registry calls had been made when this call came: proves the order of store and system effects.
         std::size_t journalLength = 0;
@@ -89,13 +93,15 @@ public:
 
     bool FileExists(const std::wstring& path) override {
         Log({FileExistsCall, path});
-        return files.count(path) != 0;
+        const bool relative = path.size() < 2 || (path[1] != L':' && path[0] != L'\\');
+        return files.count(path) != 0 || (relative && files.count(currentDirectory + path) != 0);
     }
     std::wstring FullPath(const std::wstring& path) override {
         Log({FullPathCall, path});
         auto full = fullPaths.find(path);
         return full != fullPaths.end() ? full->second : path;
     }
+    std::wstring StartupDirectory() override { return startupDirectory; }
     std::uint32_t ChangeDrive(wchar_t driveLetter) override {
         Call call{ChangeDriveCall};
         call.drive = driveLetter;
@@ -104,6 +110,8 @@ public:
     }
     std::uint32_t ChangeDirectory(const std::wstring& directory) override {
         Log({ChangeDirectoryCall, directory});
+        if (!changeDirectoryError)
+            currentDirectory = directory;
         return changeDirectoryError;
     }
     std::uint32_t StartProcess(const std::wstring& applicationPath, const std::wstring& commandLine,
@@ -113,8 +121,14 @@ public:
         Log(call);
         return startProcessError;
     }
-    std::wstring ErrorText(std::uint32_t error) override {
-        Call call{ErrorTextCall};
+    std::uint32_t ShellStart(const std::wstring& path, const std::wstring& directory, int showCommand) override {
+        Call call{ShellStartCall, path, directory};
+        call.showCommand = showCommand;
+        Log(call);
+        return shellStartError;
+    }
+    std::wstring ErrorText(std::uint32_t error, const std::wstring& subject) override {
+        Call call{ErrorTextCall, subject};
         call.error = error;
         Log(call);
         return ErrorTextFor(error);
@@ -150,6 +164,9 @@ public:
     std::uint32_t changeDriveError = 0;
     std::uint32_t changeDirectoryError = 0;
     std::uint32_t startProcessError = 0;
+    std::uint32_t shellStartError = 0;
+    std::wstring startupDirectory = L"C:\\Launcher\\";
+    std::wstring currentDirectory = startupDirectory;
     std::vector<Call> calls;
 
 private:

@@ -397,18 +397,22 @@ TEST_F(StoreGaps, MissingConfigurationKeyWritesNothingButStillLaunches) {
     EXPECT_EQ(os_.CallsOf(FakeSystem::ExitProgramCall).size(), 1u);
 }
 
-TEST_F(StoreGaps, MissingInstallKeyProbesAndStartsTheBareNameWithoutChangingDirectory) {
+// A launcher copied into the game's folder, with no installation recorded: the bare name is found where it started,
+// which it makes current; the game gets the bare name as its command line.
+TEST_F(StoreGaps, MissingInstallKeyFindsTheBareNameWhereTheLauncherStarted) {
     testreg::DeleteTree(kChineseInstall);
     standin::ClearJournal();
-    os_.files = {L"HALV12QX.exe"};
+    os_.files = {L"C:\\Launcher\\HALV12QX.exe"};
 
     SaveAndLaunch(form_, os_);
 
     EXPECT_FALSE(testreg::KeyExists(kChineseInstall));
-    EXPECT_EQ(os_.calls.at(0).path, L"HALV12QX.exe");
-    EXPECT_TRUE(os_.CallsOf(FakeSystem::ChangeDriveCall).empty());
-    EXPECT_TRUE(os_.CallsOf(FakeSystem::ChangeDirectoryCall).empty());
-    ExpectLaunched(L"HALV12qx.exe");
+    EXPECT_EQ(os_.calls.at(0).path, L"C:\\Launcher\\HALV12QX.exe");
+    EXPECT_EQ(os_.CallsOf(FakeSystem::ChangeDirectoryCall).at(0).path, L"C:\\Launcher\\");
+    auto starts = os_.CallsOf(FakeSystem::StartProcessCall);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].path, L"C:\\Launcher\\HALV12qx.exe");
+    EXPECT_EQ(starts[0].commandLine, L"HALV12qx.exe");
     EXPECT_EQ(os_.CallsOf(FakeSystem::ExitProgramCall).size(), 1u);
 }
 
@@ -420,6 +424,23 @@ TEST_F(StoreGaps, InstallKeyWithoutInstallInfoMissesTheBareName) {
 
     EXPECT_EQ(os_.Messages(), (std::vector<std::wstring>{L"找不到可运行的文件！HALV12QX.exe"}));
     EXPECT_TRUE(os_.CallsOf(FakeSystem::ChangeDriveCall).empty());
+}
+
+// The launcher stayed open after starting the Chinese edition, so its current folder is that edition's; the
+// Japanese one, with no installation recorded, must not find and start the Chinese game there by its bare name.
+TEST_F(StoreGaps, AnEditionWithoutInstallationNeverStartsTheOneLaunchedBefore) {
+    form_.ckexit = 0;
+    os_.files = {L"D:\\Games\\Z\\HALV12QX.exe"};
+    SaveAndLaunch(form_, os_);
+    ASSERT_EQ(os_.currentDirectory, L"D:\\Games\\Z\\");
+
+    testreg::DeleteTree(kJapaneseInstall);
+    form_.ChooseEdition(false, true);
+    os_.calls.clear();
+    SaveAndLaunch(form_, os_);
+
+    EXPECT_EQ(os_.Messages(), (std::vector<std::wstring>{kMissingPrefix + L"HALV12QX.exe"}));
+    EXPECT_TRUE(os_.CallsOf(FakeSystem::StartProcessCall).empty());
 }
 
 using InstallDirectory = SaveAndLaunchTest;
@@ -539,7 +560,43 @@ TEST_F(LaunchFailure, StartFailingIsReportedWithThePathAndTheLauncherStaysOpen) 
     EXPECT_NE(messages[0].find(L"D:\\Games\\Z\\HALV12qx.exe"), std::wstring::npos);
     EXPECT_NE(messages[0].find(FakeSystem::ErrorTextFor(193)), std::wstring::npos);
     EXPECT_EQ(messages[0].find(kMissingPrefix), std::wstring::npos);
+    EXPECT_EQ(os_.CallsOf(FakeSystem::ErrorTextCall).at(0).path, L"D:\\Games\\Z\\HALV12qx.exe"); // for its "%1"
+    EXPECT_TRUE(os_.CallsOf(FakeSystem::ShellStartCall).empty());
     EXPECT_TRUE(os_.CallsOf(FakeSystem::ExitProgramCall).empty());
+}
+
+// A game that needs administrator rights: the start fails with 740 and the shell starts it again, with the prompt.
+TEST_F(LaunchFailure, ElevationRequiredStartsTheGameThroughTheShell) {
+    struct Row {
+        const char* name;
+        std::uint32_t shellError;
+        bool reported, exits;
+    };
+    const Row rows[] = {
+        {"the player accepts", 0, false, true},
+        {"the player declines", 1223, false, false},
+        {"the shell fails too", 5, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeSystem os;
+        os.files = {L"D:\\Games\\Z\\HALV12QX.exe"};
+        os.startProcessError = 740;
+        os.shellStartError = row.shellError;
+
+        SaveAndLaunch(form_, os);
+
+        auto shell = os.CallsOf(FakeSystem::ShellStartCall);
+        ASSERT_EQ(shell.size(), 1u);
+        EXPECT_EQ(shell[0].path, L"D:\\Games\\Z\\HALV12qx.exe");
+        EXPECT_EQ(shell[0].commandLine, L"D:\\Games\\Z\\"); // its directory
+        EXPECT_EQ(shell[0].showCommand, kShowMinimized);
+        EXPECT_EQ(os.Messages().size(), row.reported ? 1u : 0u);
+        if (row.reported) {
+            EXPECT_NE(os.Messages()[0].find(FakeSystem::ErrorTextFor(row.shellError)), std::wstring::npos);
+        }
+        EXPECT_EQ(os.CallsOf(FakeSystem::ExitProgramCall).size(), row.exits ? 1u : 0u);
+    }
 }
 
 } // namespace

@@ -30,8 +30,10 @@ public:
     std::wstring FullPath(const std::wstring& path) override { return path; }
     std::uint32_t ChangeDrive(wchar_t) override { return 0; }
     std::uint32_t ChangeDirectory(const std::wstring&) override { return 0; }
+    std::wstring StartupDirectory() override { return L""; }
     std::uint32_t StartProcess(const std::wstring&, const std::wstring&, int) override { return 0; }
-    std::wstring ErrorText(std::uint32_t) override { return L""; }
+    std::uint32_t ShellStart(const std::wstring&, const std::wstring&, int) override { return 0; }
+    std::wstring ErrorText(std::uint32_t, const std::wstring&) override { return L""; }
     void ShowError(const std::wstring& text) override { calls.push_back(L"ShowError " + text); }
     void ExitProgram() override { calls.push_back(L"ExitProgram"); }
     std::vector<std::wstring> calls;

@@ -90,9 +90,19 @@ TEST_F(Win32SystemTest, StartingWhatCannotRunGivesTheErrorAndItsText) {
     EXPECT_EQ(missing, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
     std::uint32_t notProgram = os_.StartProcess(dir_ + L"game.exe", dir_ + L"game.exe", SW_SHOWMINIMIZED);
     EXPECT_NE(notProgram, 0u); // an empty file is no program
-    std::wstring text = os_.ErrorText(missing);
+    // Only the application path counts: a command line naming a program that exists must not start that one, as
+    // Windows would for a null application path (and try "C:\Program.exe" for a path with blanks).
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    EXPECT_EQ(os_.StartProcess(dir_ + L"missing.exe", std::wstring(self) + L" --gtest_list_tests", SW_SHOWMINIMIZED),
+              static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+    std::wstring text = os_.ErrorText(missing, dir_ + L"missing.exe");
     EXPECT_NE(text.find(L"(2)"), std::wstring::npos);
     EXPECT_GT(text.size(), 4u); // the system's words come before the number
+    // 193's text names the program through "%1": the path that failed stands there.
+    text = os_.ErrorText(ERROR_BAD_EXE_FORMAT, dir_ + L"game.exe");
+    EXPECT_EQ(text.find(L"%1"), std::wstring::npos) << testing::PrintToString(text);
+    EXPECT_NE(text.find(dir_ + L"game.exe"), std::wstring::npos) << testing::PrintToString(text);
 }
 
 } // namespace
