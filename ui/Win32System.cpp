@@ -4,11 +4,14 @@
 #include "SystemLibrary.h"
 #include "UiFont.h"
 
-#include <shellapi.h>
-
 #include <vector>
 
-Win32System::Win32System() {
+void PrepareProcess() {
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
+    NarrowDllSearch();
+}
+
+Win32System::Win32System(ProcessStarters starters) : starters_(starters) {
     const DWORD size = GetCurrentDirectoryW(0, nullptr);
     std::wstring current(size, L'\0');
     const DWORD length = size ? GetCurrentDirectoryW(size, current.data()) : 0;
@@ -63,7 +66,7 @@ std::uint32_t Win32System::StartProcess(const std::wstring& applicationPath, con
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     // The launcher fails critical errors quietly; the game gets the default mode, as when started from Explorer.
-    if (!CreateProcessW(applicationPath.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
+    if (!starters_.createProcess(applicationPath.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
                         nullptr, nullptr, &startup, &process))
         return GetLastError();
     // The game is not tracked.
@@ -74,13 +77,13 @@ std::uint32_t Win32System::StartProcess(const std::wstring& applicationPath, con
 
 std::uint32_t Win32System::ShellStart(const std::wstring& path, const std::wstring& directory, int showCommand) {
     // shell32 costs start-up time and is needed only here, for a game that asks for administrator rights.
-    using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-    HMODULE shell32 = LoadSystemLibrary(L"shell32.dll");
-    auto shellExecuteEx = shell32 ? reinterpret_cast<ShellExecuteExFn>(
-                                        reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteExW")))
-                                  : nullptr;
-    if (!shellExecuteEx)
-        return ERROR_PROC_NOT_FOUND;
+    if (!starters_.shellExecuteEx) {
+        HMODULE shell32 = LoadSystemLibrary(L"shell32.dll");
+        starters_.shellExecuteEx = reinterpret_cast<decltype(starters_.shellExecuteEx)>(
+            reinterpret_cast<void*>(shell32 ? GetProcAddress(shell32, "ShellExecuteExW") : nullptr));
+        if (!starters_.shellExecuteEx)
+            return ERROR_PROC_NOT_FOUND;
+    }
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // The launcher reports failures itself; the start is complete before the launcher may end.
@@ -91,7 +94,7 @@ std::uint32_t Win32System::ShellStart(const std::wstring& path, const std::wstri
     info.nShow = showCommand;
     // The default error mode for the game here too.
     const UINT mode = SetErrorMode(0);
-    const BOOL started = shellExecuteEx(&info);
+    const BOOL started = starters_.shellExecuteEx(&info);
     const DWORD error = started ? 0 : GetLastError();
     SetErrorMode(mode);
     // A failure is never taken for a start, even one that left no code.

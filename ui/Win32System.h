@@ -4,11 +4,25 @@
 #include "OperatingSystem.h"
 
 #include <windows.h>
+#include <shellapi.h>
+
+// First thing at start, before anything is loaded or probed: critical errors fail quietly (no "There is no disk in
+// the drive" box when a stored folder names an empty drive; the launcher's own message follows), and DLLs come from
+// the system folder only.
+void PrepareProcess();
+
+// The two calls that start the game. Tests put fakes in their place: Wine neither passes an error mode on to a child
+// nor asks for elevation, so only a fake shows what the game is started with.
+struct ProcessStarters {
+    BOOL(WINAPI* createProcess)(const wchar_t*, wchar_t*, SECURITY_ATTRIBUTES*, SECURITY_ATTRIBUTES*, BOOL, DWORD,
+                                void*, const wchar_t*, STARTUPINFOW*, PROCESS_INFORMATION*) = CreateProcessW;
+    BOOL(WINAPI* shellExecuteEx)(SHELLEXECUTEINFOW*) = nullptr; // null: shell32's, loaded when first needed
+};
 
 class Win32System : public OperatingSystem {
 public:
     // Notes the current directory, as the one the launcher started in.
-    Win32System();
+    explicit Win32System(ProcessStarters starters = {});
 
     // Message boxes are owned by `owner` and drawn in its current font (WM_GETFONT).
     void SetOwner(HWND owner) { owner_ = owner; }
@@ -28,4 +42,5 @@ public:
 private:
     HWND owner_ = nullptr;
     std::wstring startupDirectory_;
+    ProcessStarters starters_;
 };

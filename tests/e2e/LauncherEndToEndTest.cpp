@@ -315,6 +315,7 @@ TEST_F(LauncherEndToEnd, JapaneseFullScreenIsStoredAndTheGameStartsFromItsDirect
     EXPECT_EQ(record["commandLine"], Utf8(japaneseDir_ + L"HALV12QX.exe"));
     EXPECT_EQ(record["currentDirectory"], WithoutTrailingSlash(japaneseDir_));
     EXPECT_EQ(record["showCommand"], "2");
+    EXPECT_EQ(record["errorMode"], "0") << "the game gets the default error mode, not the launcher's";
     EXPECT_EQ(record["edition"], "1");
     EXPECT_EQ(record["WIDTH"], "1280");
     EXPECT_EQ(record["HEIGHT"], "960");

@@ -96,6 +96,8 @@ TEST_F(Win32SystemTest, StartingWhatCannotRunGivesTheErrorAndItsText) {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     EXPECT_EQ(os_.StartProcess(dir_ + L"missing.exe", std::wstring(self) + L" --gtest_list_tests", SW_SHOWMINIMIZED),
               static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(os_.ShellStart(dir_ + L"missing.exe", dir_, SW_SHOWMINIMIZED),
+              static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
     std::wstring text = os_.ErrorText(missing, dir_ + L"missing.exe");
     EXPECT_NE(text.find(L"(2)"), std::wstring::npos);
     EXPECT_GT(text.size(), 4u); // the system's words come before the number
@@ -103,6 +105,56 @@ TEST_F(Win32SystemTest, StartingWhatCannotRunGivesTheErrorAndItsText) {
     text = os_.ErrorText(ERROR_BAD_EXE_FORMAT, dir_ + L"game.exe");
     EXPECT_EQ(text.find(L"%1"), std::wstring::npos) << testing::PrintToString(text);
     EXPECT_NE(text.find(dir_ + L"game.exe"), std::wstring::npos) << testing::PrintToString(text);
+}
+
+UINT CurrentErrorMode() {
+    UINT mode = SetErrorMode(0);
+    SetErrorMode(mode);
+    return mode;
+}
+
+// What the system's two start calls were given, seen through fakes in their place.
+struct SeenStart {
+    DWORD flags = 0;
+    const wchar_t* application = nullptr;
+    UINT errorMode = 99;
+    SHELLEXECUTEINFOW shell{};
+} gSeen;
+
+BOOL WINAPI FakeCreateProcess(const wchar_t* application, wchar_t*, SECURITY_ATTRIBUTES*, SECURITY_ATTRIBUTES*, BOOL,
+                              DWORD flags, void*, const wchar_t*, STARTUPINFOW*, PROCESS_INFORMATION*) {
+    gSeen.flags = flags;
+    gSeen.application = application;
+    SetLastError(OperatingSystem::kErrorElevationRequired);
+    return FALSE;
+}
+
+BOOL WINAPI FakeShellExecuteEx(SHELLEXECUTEINFOW* info) {
+    gSeen.errorMode = CurrentErrorMode();
+    gSeen.shell = *info;
+    SetLastError(ERROR_CANCELLED); // the player declined the prompt
+    return FALSE;
+}
+
+// The launcher fails critical errors quietly; the game gets the default mode either way it is started, and the
+// shell start asks for the elevation prompt with the game's own path, folder and show command, and no arguments.
+TEST_F(Win32SystemTest, TheGameGetsTheDefaultErrorModeWhicheverWayItStarts) {
+    PrepareProcess();
+    ASSERT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS);
+    Win32System os({FakeCreateProcess, FakeShellExecuteEx});
+    const std::wstring game = dir_ + L"HALV12QX.exe";
+
+    EXPECT_EQ(os.StartProcess(game, game, SW_SHOWMINIMIZED), OperatingSystem::kErrorElevationRequired);
+    EXPECT_TRUE(gSeen.flags & CREATE_DEFAULT_ERROR_MODE);
+    EXPECT_EQ(gSeen.application, game);
+
+    EXPECT_EQ(os.ShellStart(game, dir_, SW_SHOWMINIMIZED), static_cast<std::uint32_t>(ERROR_CANCELLED));
+    EXPECT_EQ(gSeen.errorMode, 0u);
+    EXPECT_EQ(gSeen.shell.lpFile, game);
+    EXPECT_EQ(gSeen.shell.lpDirectory, dir_);
+    EXPECT_EQ(gSeen.shell.lpParameters, nullptr);
+    EXPECT_EQ(gSeen.shell.nShow, SW_SHOWMINIMIZED);
+    EXPECT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS) << "the launcher's own mode comes back";
 }
 
 } // namespace
