@@ -3,11 +3,13 @@
 
 #include "Banner.h"
 #include "Dpi.h"
+#include "Form1Frame.h"
 #include "Layout.h"
 #include "UiFont.h"
 #include "Win32System.h"
 
 #include "../store/TestRegistry.h"
+#include "PlantedDlls.h"
 
 #include <gtest/gtest.h>
 #include <oleacc.h>
@@ -109,6 +111,8 @@ protected:
 
     HWND C(ControlId id) const { return form_->Control(id); }
 
+    void LayoutIsExactAt96Dpi();
+
     RecordingSystem system_;
     std::unique_ptr<Form1> form_;
 };
@@ -122,9 +126,39 @@ struct Expected {
     ControlId parent;
 };
 
+// Also as on Windows XP to 8.1, where the per-monitor DPI functions are missing: the window then takes the screen's
+// DPI, and shcore answers for the monitor from the system folder alone, never a shcore.dll planted in the DLL search.
 TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
-    Open();
+    PlantedDlls planted({L"shcore.dll"});
+    ASSERT_TRUE(planted.Ready());
+    ASSERT_EQ(GetModuleHandleW(L"shcore.dll"), nullptr);
+    SetDllDirectoryW(planted.Dir().c_str());
+    EXPECT_EQ(LoadLibraryW(L"shcore.dll"), nullptr); // the control: a bare name finds the planted one
+    ASSERT_EQ(planted.Loaded(), std::vector<std::wstring>{L"shcore.dll"});
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    for (bool older : {false, true}) {
+        SCOPED_TRACE(older ? "without the functions of Windows 10" : "with the functions of Windows 10");
+        HideNewerUser32Functions(older);
+        Open();
+        LayoutIsExactAt96Dpi();
+        if (older) {
+            EXPECT_EQ(MonitorDpi(form_->Hwnd()), 96);
+            EXPECT_NE(GetModuleHandleW((std::wstring(system) + L"\\shcore.dll").c_str()), nullptr);
+        }
+        EXPECT_TRUE(planted.Loaded().empty());
+        form_.reset();
+    }
+    HideNewerUser32Functions(false);
+    SetDllDirectoryW(nullptr);
+}
+
+void Form1Window::LayoutIsExactAt96Dpi() {
     ASSERT_EQ(WindowDpi(form_->Hwnd()), 96) << "the test prefix is expected at the default 96 DPI";
+    RECT client;
+    GetClientRect(form_->Hwnd(), &client);
+    EXPECT_EQ(client.right, 355);
+    EXPECT_EQ(client.bottom, 385);
     const Expected expected[] = {
         {kPicture1, kBannerClass, -1, kBannerTitle, {32, 0, 297, 113}, ControlId(0)},
         {kFrame1, L"Button", BS_GROUPBOX, L"", {32, 112, 297, 65}, ControlId(0)},
@@ -251,22 +285,48 @@ TEST_F(Form1Window, EveryControlHasTheNameAndRoleAScreenReaderAnnounces) {
     }
 }
 
+// The rectangle WM_DPICHANGED suggests scales the whole window: per-monitor DPI v2 (Windows 10 1703 on) scales the
+// title bar and borders with it, v1 (8.1, early 10) does not, so the frame must be corrected. Either way the client
+// area is the layout's rounded size: one pixel short at 120 or 144 DPI would cut the bottom row.
 TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
     Open();
     EXPECT_EQ(MonitorDpi(form_->Hwnd()), WindowDpi(form_->Hwnd())); // the fallback for Windows 8.1 agrees
     HFONT before = form_->Font();
-    RECT suggested{100, 100, 100 + 560, 100 + 640};
-    SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    for (std::size_t i = 0; i < kControlCount; ++i) {
-        SCOPED_TRACE(kForm1Controls[i].name);
-        RECT r;
-        GetWindowRect(form_->Control(kForm1Controls[i].id), &r);
-        MapWindowPoints(HWND_DESKTOP, form_->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        PixelRect expected = ControlRect(i, 144);
-        EXPECT_EQ(r.left, expected.left);
-        EXPECT_EQ(r.top, expected.top);
-        EXPECT_EQ(r.right - r.left, expected.width);
-        EXPECT_EQ(r.bottom - r.top, expected.height);
+    struct Row {
+        int dpi;
+        bool v1;
+        SIZE client;
+    };
+    const Row rows[] = {{144, false, {533, 578}}, {120, true, {444, 481}}, {144, true, {533, 578}}};
+    int dpi = 96;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(dpi) + " to " + std::to_string(row.dpi) + (row.v1 ? " DPI, v1" : " DPI, v2"));
+        RECT window;
+        GetWindowRect(form_->Hwnd(), &window);
+        SIZE frame = Form1FrameSize(row.dpi);
+        if (row.v1)
+            frame = {MulDiv(window.right - window.left, row.dpi, dpi), MulDiv(window.bottom - window.top, row.dpi, dpi)};
+        RECT suggested{100, 90, 100 + frame.cx, 90 + frame.cy};
+        SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
+        dpi = row.dpi;
+        RECT client;
+        GetClientRect(form_->Hwnd(), &client);
+        EXPECT_EQ(client.right, row.client.cx);
+        EXPECT_EQ(client.bottom, row.client.cy);
+        GetWindowRect(form_->Hwnd(), &window);
+        EXPECT_EQ(window.left, 100);
+        EXPECT_EQ(window.top, 90);
+        for (std::size_t i = 0; i < kControlCount; ++i) {
+            SCOPED_TRACE(kForm1Controls[i].name);
+            RECT r;
+            GetWindowRect(form_->Control(kForm1Controls[i].id), &r);
+            MapWindowPoints(HWND_DESKTOP, form_->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+            PixelRect expected = ControlRect(i, row.dpi);
+            EXPECT_EQ(r.left, expected.left);
+            EXPECT_EQ(r.top, expected.top);
+            EXPECT_EQ(r.right - r.left, expected.width);
+            EXPECT_EQ(r.bottom - r.top, expected.height);
+        }
     }
     EXPECT_EQ(BannerDpi(C(kPicture1)), 144); // the banner scales with the layout
     ASSERT_NE(form_->Font(), before);
@@ -275,10 +335,6 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
     EXPECT_EQ(font.lfHeight, -18); // 9 points at 144 DPI
     // Message boxes ask the window for its font, and get the new one.
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(form_->Hwnd(), WM_GETFONT, 0, 0)), form_->Font());
-    RECT window;
-    GetWindowRect(form_->Hwnd(), &window);
-    EXPECT_EQ(window.left, 100);
-    EXPECT_EQ(window.right - window.left, 560);
 }
 
 // While an error box is open, the window moves to a screen of another DPI and replaces its font.
@@ -325,13 +381,9 @@ TEST_F(Form1Window, AnErrorBoxKeepsItsFontWhenTheWindowChangesDpi) {
     EXPECT_EQ(probe.textFontType, static_cast<DWORD>(OBJ_FONT)) << "the box's font was deleted under it";
 }
 
-TEST_F(Form1Window, WindowHasItsCaptionAndClientSize) {
+TEST_F(Form1Window, WindowHasItsCaptionAndAFixedFrame) {
     Open();
     EXPECT_EQ(Text(form_->Hwnd()), L"Ostrel制作 ");
-    RECT client;
-    GetClientRect(form_->Hwnd(), &client);
-    EXPECT_EQ(client.right, 355);
-    EXPECT_EQ(client.bottom, 385);
     EXPECT_FALSE(GetWindowLongW(form_->Hwnd(), GWL_STYLE) & WS_THICKFRAME);
 }
 
