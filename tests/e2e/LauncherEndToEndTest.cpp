@@ -3,6 +3,7 @@
 #include "Layout.h"
 
 #include "../store/TestRegistry.h"
+#include "PlantedDlls.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -21,6 +22,8 @@ const char kChineseConfigs[] = "Software\\ORIM\\Halvoren12QX Tc\\Configs";
 const char kChineseInstall[] = "Software\\ORIM\\Halvoren12QX Tc\\Install";
 const char kJapaneseConfigs[] = "Software\\ORIM\\Halvoren12QX\\Configs";
 const char kJapaneseInstall[] = "Software\\ORIM\\Halvoren12QX\\Install";
+// Wine's load order for the launcher's DLLs, whatever folder it runs from.
+const char kLauncherDllOverrides[] = "Software\\Wine\\AppDefaults\\QXLauncher.exe\\DllOverrides";
 
 // Build outputs are Unix paths; Wine shows the Unix root as drive Z:.
 std::wstring WinePath(const char* unixPath) {
@@ -198,6 +201,7 @@ protected:
             CloseHandle(launcher_.hThread);
         }
         testreg::DeleteTree("Software\\ORIM");
+        testreg::DeleteTree(kLauncherDllOverrides);
         for (const auto& dir : gameDirs_) {
             DeleteFileW((dir + L"HALV12QX.exe").c_str());
             DeleteFileW((dir + L"launch-record.txt").c_str());
@@ -218,15 +222,13 @@ protected:
         ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (dir + L"HALV12QX.exe").c_str(), FALSE));
     }
 
-    // Starts QXLauncher.exe from C:\ and waits until its window is ready for input.
-    void StartLauncher() {
+    // Starts QXLauncher.exe (from C:\ unless told otherwise) and waits until its window is ready for input.
+    void StartLauncher(const std::wstring& exe = LauncherExe(), const std::wstring& directory = L"C:\\") {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        std::wstring exe = LauncherExe();
         std::wstring line = L"\"" + exe + L"\"";
-        wchar_t root[] = L"C:\\";
-        ASSERT_TRUE(
-            CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, root, &startup, &launcher_));
+        ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
+                                   &startup, &launcher_));
         WaitForInputIdle(launcher_.hProcess, Scaled(15000));
         window_ = WaitForWindow(launcher_.dwProcessId, L"QXLauncherForm1");
         ASSERT_NE(window_, nullptr);
@@ -413,6 +415,55 @@ TEST_F(LauncherEndToEnd, MissingExecutableIsReportedAndTheLauncherSurvives) {
     EXPECT_EQ(StoredDword(kJapaneseConfigs, "WIDTH"), 800);
     EXPECT_EQ(StoredDword(kJapaneseConfigs, "HEIGHT"), -1);
     EXPECT_EQ(testreg::Read(kJapaneseConfigs, "HEIGHT")->bytes, (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+// After a launch that left the launcher open in the Chinese edition's folder, the Japanese edition, with no
+// installation recorded, is looked for where the launcher started: the Chinese game is not started again.
+TEST_F(LauncherEndToEnd, AnEditionWithoutInstallationDoesNotStartTheGameLaunchedBefore) {
+    StartLauncher();
+    SetCkexit(false);
+    ClickStartGame();
+    ASSERT_FALSE(WaitForRecord(chineseDir_).empty()) << "the Chinese game was not started";
+    ASSERT_TRUE(DeleteFileW((chineseDir_ + L"launch-record.txt").c_str()));
+    testreg::DeleteTree(kJapaneseInstall);
+    Click(kZop2);
+    ClickStartGame();
+
+    HWND box = WaitForWindow(launcher_.dwProcessId, L"#32770");
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), L"找不到可运行的文件！HALV12QX.exe");
+    SendMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(RecordExists(chineseDir_)) << "the Chinese game was started for the Japanese edition";
+}
+
+// The launcher unpacked beside DLLs named after those it and the image decoder load (as in a Downloads folder) and
+// started from there, with Wine told to prefer DLLs of those names to its own: it opens, draws its banner, and loads
+// none of them. Not ole32: Wine's own imm32 loads it by its bare name when the first window is made, whatever the
+// process's DLL search (Windows takes ole32 from its known DLLs).
+TEST_F(LauncherEndToEnd, DllsPlantedBesideTheLauncherAreNeverLoaded) {
+    PlantedDlls planted({L"shcore.dll", L"oleaut32.dll", L"windowscodecs.dll", L"shell32.dll"});
+    ASSERT_TRUE(planted.Ready());
+    const std::wstring exe = planted.Dir() + L"QXLauncher.exe";
+    ASSERT_TRUE(CopyFileW(LauncherExe().c_str(), exe.c_str(), FALSE));
+    planted.Own(L"QXLauncher.exe");
+    for (const char* name : {"shcore", "oleaut32", "windowscodecs", "shell32"})
+        testreg::SetText(kLauncherDllOverrides, name, "native,builtin");
+    StartLauncher(exe, planted.Dir());
+
+    bool drawn = false;
+    for (DWORD waited = 0; !drawn && waited < Scaled(10000); waited += 50) {
+        drawn = GetWindowLongPtrW(C(kPicture1), GWLP_USERDATA) != 0; // the decoded banner
+        Sleep(50);
+    }
+    EXPECT_TRUE(drawn) << "the banner was not decoded";
+    EXPECT_EQ(planted.Loaded(), std::vector<std::wstring>{});
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(LauncherEnds());
+    // The control: a bare name looked for in that folder finds the planted DLL.
+    SetDllDirectoryW(planted.Dir().c_str());
+    EXPECT_EQ(LoadLibraryW(L"shcore.dll"), nullptr);
+    SetDllDirectoryW(nullptr);
+    EXPECT_EQ(planted.Loaded(), std::vector<std::wstring>{L"shcore.dll"});
 }
 
 TEST_F(LauncherEndToEnd, MissingConfigurationKeyStaysAbsentAndTheGameStillStarts) {

@@ -2,6 +2,8 @@
 // directory, and starting a program that cannot be started.
 #include "Win32System.h"
 
+#include "PlantedDlls.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -138,9 +140,16 @@ BOOL WINAPI FakeShellExecuteEx(SHELLEXECUTEINFOW* info) {
 
 // The launcher fails critical errors quietly; the game gets the default mode either way it is started, and the
 // shell start asks for the elevation prompt with the game's own path, folder and show command, and no arguments.
+// Preparing the process also narrows its DLL search: a bare name no longer finds a DLL planted in a folder that the
+// search held before.
 TEST_F(Win32SystemTest, TheGameGetsTheDefaultErrorModeWhicheverWayItStarts) {
+    PlantedDlls planted({L"qxprobe.dll"});
+    ASSERT_TRUE(planted.Ready());
+    SetDllDirectoryW(planted.Dir().c_str());
     PrepareProcess();
     ASSERT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS);
+    EXPECT_EQ(LoadLibraryW(L"qxprobe.dll"), nullptr);
+    EXPECT_TRUE(planted.Loaded().empty());
     Win32System os({FakeCreateProcess, FakeShellExecuteEx});
     const std::wstring game = dir_ + L"HALV12QX.exe";
 
