@@ -441,26 +441,19 @@ TEST_F(LauncherEndToEnd, AnEditionWithoutInstallationDoesNotStartTheGameLaunched
 // none of them. Not ole32: Wine's own imm32 loads it by its bare name when the first window is made, whatever the
 // process's DLL search (Windows takes ole32 from its known DLLs).
 TEST_F(LauncherEndToEnd, DllsPlantedBesideTheLauncherAreNeverLoaded) {
-    PlantedDlls planted({L"shcore.dll", L"oleaut32.dll", L"windowscodecs.dll", L"shell32.dll"});
-    ASSERT_TRUE(planted.Ready());
-    const std::wstring exe = planted.Dir() + L"QXLauncher.exe";
-    ASSERT_TRUE(CopyFileW(LauncherExe().c_str(), exe.c_str(), FALSE));
-    planted.Own(L"QXLauncher.exe");
+    PlantedDlls planted({L"shcore.dll", L"oleaut32.dll", L"windowscodecs.dll", L"shell32.dll", L"QXLauncher.exe"});
+    ASSERT_TRUE(CopyFileW(LauncherExe().c_str(), (planted.dir + L"QXLauncher.exe").c_str(), FALSE));
     for (const char* name : {"shcore", "oleaut32", "windowscodecs", "shell32"})
         testreg::SetText(kLauncherDllOverrides, name, "native,builtin");
-    StartLauncher(exe, planted.Dir());
-
-    bool drawn = false;
-    for (DWORD waited = 0; !drawn && waited < Scaled(10000); waited += 50) {
-        drawn = GetWindowLongPtrW(C(kPicture1), GWLP_USERDATA) != 0; // the decoded banner
+    StartLauncher(planted.dir + L"QXLauncher.exe", planted.dir);
+    for (DWORD waited = 0; !GetWindowLongPtrW(C(kPicture1), GWLP_USERDATA) && waited < Scaled(10000); waited += 50)
         Sleep(50);
-    }
-    EXPECT_TRUE(drawn) << "the banner was not decoded";
+    EXPECT_NE(GetWindowLongPtrW(C(kPicture1), GWLP_USERDATA), 0) << "the banner was not decoded";
     EXPECT_EQ(planted.Loaded(), std::vector<std::wstring>{});
     PostMessageW(window_, WM_CLOSE, 0, 0);
     EXPECT_TRUE(LauncherEnds());
     // The control: a bare name looked for in that folder finds the planted DLL.
-    SetDllDirectoryW(planted.Dir().c_str());
+    SetDllDirectoryW(planted.dir.c_str());
     EXPECT_EQ(LoadLibraryW(L"shcore.dll"), nullptr);
     SetDllDirectoryW(nullptr);
     EXPECT_EQ(planted.Loaded(), std::vector<std::wstring>{L"shcore.dll"});

@@ -568,17 +568,11 @@ TEST_F(LaunchFailure, StartFailingIsReportedWithThePathAndTheLauncherStaysOpen) 
 // A game that needs administrator rights: the start fails with 740 and the shell starts it again, with the prompt.
 TEST_F(LaunchFailure, ElevationRequiredStartsTheGameThroughTheShell) {
     struct Row {
-        const char* name;
-        std::uint32_t shellError;
+        std::uint32_t shellError; // 0: the player accepts the prompt; 1223: declines it; 5: the shell fails too
         bool reported, exits;
     };
-    const Row rows[] = {
-        {"the player accepts", 0, false, true},
-        {"the player declines", 1223, false, false},
-        {"the shell fails too", 5, true, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const Row& row : {Row{0, false, true}, Row{1223, false, false}, Row{5, true, false}}) {
+        SCOPED_TRACE(row.shellError);
         FakeSystem os;
         os.files = {L"D:\\Games\\Z\\HALV12QX.exe"};
         os.startProcessError = 740;
@@ -592,9 +586,7 @@ TEST_F(LaunchFailure, ElevationRequiredStartsTheGameThroughTheShell) {
         EXPECT_EQ(shell[0].commandLine, L"D:\\Games\\Z\\"); // its directory
         EXPECT_EQ(shell[0].showCommand, kShowMinimized);
         EXPECT_EQ(os.Messages().size(), row.reported ? 1u : 0u);
-        if (row.reported) {
-            EXPECT_NE(os.Messages()[0].find(FakeSystem::ErrorTextFor(row.shellError)), std::wstring::npos);
-        }
+        EXPECT_EQ(os.CallsOf(FakeSystem::ErrorTextCall).size(), row.reported ? 1u : 0u);
         EXPECT_EQ(os.CallsOf(FakeSystem::ExitProgramCall).size(), row.exits ? 1u : 0u);
     }
 }

@@ -130,9 +130,9 @@ struct Expected {
 // DPI, and shcore answers for the monitor from the system folder alone, never a shcore.dll planted in the DLL search.
 TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
     PlantedDlls planted({L"shcore.dll"});
-    ASSERT_TRUE(planted.Ready());
+    ASSERT_TRUE(planted.ready);
     ASSERT_EQ(GetModuleHandleW(L"shcore.dll"), nullptr);
-    SetDllDirectoryW(planted.Dir().c_str());
+    SetDllDirectoryW(planted.dir.c_str());
     EXPECT_EQ(LoadLibraryW(L"shcore.dll"), nullptr); // the control: a bare name finds the planted one
     ASSERT_EQ(planted.Loaded(), std::vector<std::wstring>{L"shcore.dll"});
     wchar_t system[MAX_PATH];
