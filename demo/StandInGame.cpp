@@ -79,7 +79,6 @@ struct LaunchFacts {
     std::wstring currentDirectory;
     int showCommand = 0;
     int startupShowWindow = -1;
-    UINT errorMode = 0; // as the game was started with: inherited from the launcher unless it asked for the default
     std::wstring exePath;
     std::wstring exeDirectory;
     int edition = kUnknownEdition;
@@ -255,7 +254,6 @@ std::string RecordText(const LaunchFacts& facts) {
     addLine(L"currentDirectory", facts.currentDirectory);
     addLine(L"showCommand", std::to_wstring(facts.showCommand));
     addLine(L"startupShowWindow", std::to_wstring(facts.startupShowWindow));
-    addLine(L"errorMode", std::to_wstring(facts.errorMode));
     addLine(L"exePath", facts.exePath);
     addLine(L"edition", FormatEdition(facts.edition));
     for (int index = 0; index < kSettingCount; ++index)
@@ -317,8 +315,6 @@ bool QuitRequested() {
 LaunchFacts GatherFacts(int showCommand) {
     LaunchFacts facts;
     facts.commandLine = GetCommandLineW();
-    facts.errorMode = SetErrorMode(0); // read before anything of the stand-in's own can change it
-    SetErrorMode(facts.errorMode);
     facts.currentDirectory = CurrentDirectory();
     facts.showCommand = showCommand;
     STARTUPINFOW startup{};

@@ -198,12 +198,12 @@ void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
     dpi_ = dpi;
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT client, frame;
-    GetClientRect(hwnd_, &client);
-    GetWindowRect(hwnd_, &frame);
+    // A minimized window has no client area to measure.
+    RECT client{}, frame{};
+    const bool measured = !IsIconic(hwnd_) && GetClientRect(hwnd_, &client) && GetWindowRect(hwnd_, &frame);
     const int dx = TwipsToPixels(kForm1ClientWidth, dpi) - client.right;
     const int dy = TwipsToPixels(kForm1ClientHeight, dpi) - client.bottom;
-    if (dx || dy)
+    if (measured && (dx || dy))
         SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + dx, frame.bottom - frame.top + dy,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ApplyFont();

@@ -4,6 +4,8 @@
 #include "SystemLibrary.h"
 #include "UiFont.h"
 
+#include <objbase.h>
+
 #include <vector>
 
 void PrepareProcess() {
@@ -92,11 +94,25 @@ std::uint32_t Win32System::ShellStart(const std::wstring& path, const std::wstri
     info.lpFile = path.c_str();
     info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
     info.nShow = showCommand;
+    // The shell may hand the start to extensions, which want COM; and while the prompt is up the window must not
+    // take a second "启动游戏".
+    HMODULE ole32 = LoadSystemLibrary(L"ole32.dll");
+    auto coInitializeEx = reinterpret_cast<HRESULT(WINAPI*)(void*, DWORD)>(
+        reinterpret_cast<void*>(ole32 ? GetProcAddress(ole32, "CoInitializeEx") : nullptr));
+    auto coUninitialize = reinterpret_cast<void(WINAPI*)()>(
+        reinterpret_cast<void*>(ole32 ? GetProcAddress(ole32, "CoUninitialize") : nullptr));
+    const bool com = coInitializeEx && coUninitialize &&
+                     SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    const bool wasEnabled = owner_ && !EnableWindow(owner_, FALSE);
     // The default error mode for the game here too.
     const UINT mode = SetErrorMode(0);
     const BOOL started = starters_.shellExecuteEx(&info);
     const DWORD error = started ? 0 : GetLastError();
     SetErrorMode(mode);
+    if (wasEnabled)
+        EnableWindow(owner_, TRUE);
+    if (com)
+        coUninitialize();
     // A failure is never taken for a start, even one that left no code.
     return started ? 0 : (error ? error : static_cast<std::uint32_t>(ERROR_GEN_FAILURE));
 }

@@ -137,7 +137,7 @@ TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
     ASSERT_EQ(planted.Loaded(), std::vector<std::wstring>{L"shcore.dll"});
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
-    for (bool older : {false, true}) {
+    for (bool older : {true, false}) { // older first: the layout's own load of shcore is the process's first
         SCOPED_TRACE(older ? "without the functions of Windows 10" : "with the functions of Windows 10");
         HideNewerUser32Functions(older);
         Open();
@@ -313,6 +313,10 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         GetClientRect(form_->Hwnd(), &client);
         EXPECT_EQ(client.right, row.client.cx);
         EXPECT_EQ(client.bottom, row.client.cy);
+        // The frame a window opens with at that DPI holds the same client area.
+        const SIZE border = WindowSizeForClient(0, 0, kForm1Style, kForm1ExStyle, row.dpi);
+        EXPECT_EQ(Form1FrameSize(row.dpi).cx - border.cx, row.client.cx);
+        EXPECT_EQ(Form1FrameSize(row.dpi).cy - border.cy, row.client.cy);
         GetWindowRect(form_->Hwnd(), &window);
         EXPECT_EQ(window.left, 100);
         EXPECT_EQ(window.top, 90);

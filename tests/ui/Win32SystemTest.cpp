@@ -119,6 +119,7 @@ UINT CurrentErrorMode() {
 struct {
     DWORD flags = 0;
     UINT errorMode = 99;
+    BOOL ownerEnabled = TRUE; // the launcher's window takes no second click while the prompt is up
     SHELLEXECUTEINFOW shell{};
 } gSeen;
 
@@ -131,6 +132,7 @@ BOOL WINAPI FakeCreateProcess(const wchar_t*, wchar_t*, SECURITY_ATTRIBUTES*, SE
 
 BOOL WINAPI FakeShellExecuteEx(SHELLEXECUTEINFOW* info) {
     gSeen.errorMode = CurrentErrorMode();
+    gSeen.ownerEnabled = IsWindowEnabled(info->hwnd);
     gSeen.shell = *info;
     SetLastError(ERROR_CANCELLED); // the player declined the prompt
     return FALSE;
@@ -146,9 +148,12 @@ TEST_F(Win32SystemTest, TheGameGetsTheDefaultErrorModeWhicheverWayItStarts) {
     SetDllDirectoryW(planted.dir.c_str());
     PrepareProcess();
     ASSERT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS);
+    SetDllDirectoryW(planted.dir.c_str()); // from now on the search is the system folder, whatever is added
     EXPECT_EQ(LoadLibraryW(L"qxprobe.dll"), nullptr);
     EXPECT_TRUE(planted.Loaded().empty());
     Win32System os({FakeCreateProcess, FakeShellExecuteEx});
+    HWND owner = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    os.SetOwner(owner);
     const std::wstring game = dir_ + L"HALV12QX.exe";
 
     EXPECT_EQ(os.StartProcess(game, game, SW_SHOWMINIMIZED), OperatingSystem::kErrorElevationRequired);
@@ -161,6 +166,9 @@ TEST_F(Win32SystemTest, TheGameGetsTheDefaultErrorModeWhicheverWayItStarts) {
     EXPECT_EQ(gSeen.shell.lpParameters, nullptr);
     EXPECT_EQ(gSeen.shell.nShow, SW_SHOWMINIMIZED);
     EXPECT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS) << "the launcher's own mode comes back";
+    EXPECT_FALSE(gSeen.ownerEnabled);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
 }
 
 } // namespace
