@@ -12,26 +12,17 @@ const wchar_t kBannerTitle[] = L"Halvoren 12 QX";
 
 namespace {
 
-using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
-using CoUninitializeFn = void(WINAPI*)();
 using CreateStreamOnHGlobalFn = HRESULT(WINAPI*)(HGLOBAL, BOOL, IStream**);
 using OleLoadPictureFn = HRESULT(WINAPI*)(IStream*, LONG, BOOL, REFIID, void**);
-
-template <typename Fn> Fn SystemFunction(const wchar_t* dll, const char* name) {
-    HMODULE module = LoadSystemLibrary(dll);
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
 
 } // namespace
 
 // ole32 and oleaut32 are loaded here, when the banner is decoded, rather than with the exe: loading them is a good
 // part of what the decoding costs, and the window is already up by then.
 HBITMAP LoadJpegResource(HINSTANCE instance, int resourceId) {
-    static auto coInitializeEx = SystemFunction<CoInitializeExFn>(L"ole32.dll", "CoInitializeEx");
-    static auto coUninitialize = SystemFunction<CoUninitializeFn>(L"ole32.dll", "CoUninitialize");
     static auto createStream = SystemFunction<CreateStreamOnHGlobalFn>(L"ole32.dll", "CreateStreamOnHGlobal");
     static auto oleLoadPicture = SystemFunction<OleLoadPictureFn>(L"oleaut32.dll", "OleLoadPicture");
-    if (!coInitializeEx || !coUninitialize || !createStream || !oleLoadPicture)
+    if (!createStream || !oleLoadPicture)
         return nullptr;
 
     HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
@@ -53,7 +44,7 @@ HBITMAP LoadJpegResource(HINSTANCE instance, int resourceId) {
     GlobalUnlock(copy);
 
     // COM only for the decoding: every object is released before it is uninitialised again.
-    const bool com = SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    ComScope com(COINIT_APARTMENTTHREADED);
     HBITMAP result = nullptr;
     IStream* stream = nullptr;
     if (SUCCEEDED(createStream(copy, TRUE, &stream))) {
@@ -70,8 +61,6 @@ HBITMAP LoadJpegResource(HINSTANCE instance, int resourceId) {
     } else {
         GlobalFree(copy);
     }
-    if (com)
-        coUninitialize();
     return result;
 }
 

@@ -41,12 +41,8 @@ int WindowDpi(HWND hwnd) {
 // Windows 8.1 and Windows 10 before 1607 scale per monitor but have no GetDpiForWindow; shcore answers for the
 // monitor the window is on. XP to 7 come this way too and have no shcore: it is loaded from the system folder alone.
 int MonitorDpi(HWND hwnd) {
-    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
     auto getDpiForMonitor =
-        shcore
-            ? reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
-            : nullptr;
+        SystemFunction<HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*)>(L"shcore.dll", "GetDpiForMonitor");
     UINT dpiX = 0, dpiY = 0;
     constexpr int kEffectiveDpi = 0; // MDT_EFFECTIVE_DPI
     if (getDpiForMonitor &&

@@ -201,8 +201,8 @@ void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
     // A minimized window has no client area to measure.
     RECT client{}, frame{};
     const bool measured = !IsIconic(hwnd_) && GetClientRect(hwnd_, &client) && GetWindowRect(hwnd_, &frame);
-    const int dx = TwipsToPixels(kForm1ClientWidth, dpi) - client.right;
-    const int dy = TwipsToPixels(kForm1ClientHeight, dpi) - client.bottom;
+    const SIZE layout = Form1ClientSize(dpi);
+    const int dx = layout.cx - client.right, dy = layout.cy - client.bottom;
     if (measured && (dx || dy))
         SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + dx, frame.bottom - frame.top + dy,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -3,9 +3,13 @@
 #include "Dpi.h"
 #include "Layout.h"
 
+SIZE Form1ClientSize(int dpi) {
+    return SIZE{TwipsToPixels(kForm1ClientWidth, dpi), TwipsToPixels(kForm1ClientHeight, dpi)};
+}
+
 SIZE Form1FrameSize(int dpi) {
-    return WindowSizeForClient(TwipsToPixels(kForm1ClientWidth, dpi), TwipsToPixels(kForm1ClientHeight, dpi),
-                               kForm1Style, kForm1ExStyle, dpi);
+    const SIZE client = Form1ClientSize(dpi);
+    return WindowSizeForClient(client.cx, client.cy, kForm1Style, kForm1ExStyle, dpi);
 }
 
 POINT CentredOnWorkArea(SIZE size) {

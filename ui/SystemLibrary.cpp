@@ -15,14 +15,21 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
 
 void NarrowDllSearch() {
     // Both looked up: the headers at the XP floor declare neither, and SetDefaultDllDirectories is Windows 8's.
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    auto setDllDirectory = reinterpret_cast<BOOL(WINAPI*)(const wchar_t*)>(
-        reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDllDirectoryW")));
-    auto setDefaultDllDirectories = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(
-        reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+    auto setDllDirectory = SystemFunction<BOOL(WINAPI*)(const wchar_t*)>(L"kernel32.dll", "SetDllDirectoryW");
+    auto setDefaultDllDirectories = SystemFunction<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (setDllDirectory)
         setDllDirectory(L"");
     constexpr DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
     if (setDefaultDllDirectories)
         setDefaultDllDirectories(kSearchSystem32);
+}
+
+ComScope::ComScope(DWORD flags) {
+    auto coInitializeEx = SystemFunction<HRESULT(WINAPI*)(void*, DWORD)>(L"ole32.dll", "CoInitializeEx");
+    initialized_ = coInitializeEx && SUCCEEDED(coInitializeEx(nullptr, flags));
+}
+
+ComScope::~ComScope() {
+    if (auto coUninitialize = initialized_ ? SystemFunction<void(WINAPI*)()>(L"ole32.dll", "CoUninitialize") : nullptr)
+        coUninitialize();
 }

@@ -8,7 +8,27 @@
 // A system DLL by its full path in the system folder; null where the system has no such DLL.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
+// A function of a system DLL, looked up at run time (the DLL may be missing, or newer than the exe's floor).
+template <typename Fn> Fn SystemFunction(const wchar_t* dll, const char* name) {
+    HMODULE module = LoadSystemLibrary(dll);
+    // Through void*: FARPROC does not convert to another function pointer type without a warning.
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
 // First thing at start: the current folder leaves the DLL search (XP SP1 on) and, where the system can (Windows 8 on,
 // 7 with its update, Wine), the default search is the system folder alone, for the DLLs that system code loads on
 // the launcher's behalf too (the image decoder's).
 void NarrowDllSearch();
+
+// COM on this thread for as long as it lives, for the calls that want it (the image decoder, the shell); ole32 is
+// loaded only when one is made.
+class ComScope {
+public:
+    explicit ComScope(DWORD flags);
+    ~ComScope();
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool initialized_ = false;
+};

@@ -79,13 +79,11 @@ std::uint32_t Win32System::StartProcess(const std::wstring& applicationPath, con
 
 std::uint32_t Win32System::ShellStart(const std::wstring& path, const std::wstring& directory, int showCommand) {
     // shell32 costs start-up time and is needed only here, for a game that asks for administrator rights.
-    if (!starters_.shellExecuteEx) {
-        HMODULE shell32 = LoadSystemLibrary(L"shell32.dll");
-        starters_.shellExecuteEx = reinterpret_cast<decltype(starters_.shellExecuteEx)>(
-            reinterpret_cast<void*>(shell32 ? GetProcAddress(shell32, "ShellExecuteExW") : nullptr));
-        if (!starters_.shellExecuteEx)
-            return ERROR_PROC_NOT_FOUND;
-    }
+    if (!starters_.shellExecuteEx)
+        starters_.shellExecuteEx =
+            SystemFunction<decltype(starters_.shellExecuteEx)>(L"shell32.dll", "ShellExecuteExW");
+    if (!starters_.shellExecuteEx)
+        return ERROR_PROC_NOT_FOUND;
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // The launcher reports failures itself; the start is complete before the launcher may end.
@@ -96,13 +94,7 @@ std::uint32_t Win32System::ShellStart(const std::wstring& path, const std::wstri
     info.nShow = showCommand;
     // The shell may hand the start to extensions, which want COM; and while the prompt is up the window must not
     // take a second "启动游戏".
-    HMODULE ole32 = LoadSystemLibrary(L"ole32.dll");
-    auto coInitializeEx = reinterpret_cast<HRESULT(WINAPI*)(void*, DWORD)>(
-        reinterpret_cast<void*>(ole32 ? GetProcAddress(ole32, "CoInitializeEx") : nullptr));
-    auto coUninitialize = reinterpret_cast<void(WINAPI*)()>(
-        reinterpret_cast<void*>(ole32 ? GetProcAddress(ole32, "CoUninitialize") : nullptr));
-    const bool com = coInitializeEx && coUninitialize &&
-                     SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const bool wasEnabled = owner_ && !EnableWindow(owner_, FALSE);
     // The default error mode for the game here too.
     const UINT mode = SetErrorMode(0);
@@ -111,8 +103,6 @@ std::uint32_t Win32System::ShellStart(const std::wstring& path, const std::wstri
     SetErrorMode(mode);
     if (wasEnabled)
         EnableWindow(owner_, TRUE);
-    if (com)
-        coUninitialize();
     // A failure is never taken for a start, even one that left no code.
     return started ? 0 : (error ? error : static_cast<std::uint32_t>(ERROR_GEN_FAILURE));
 }
