@@ -4,8 +4,6 @@
 
 namespace {
 
-bool gHideNewerFunctions = false;
-
 int ScreenDpi() {
     HDC screen = GetDC(nullptr);
     int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -16,11 +14,7 @@ int ScreenDpi() {
 } // namespace
 
 FARPROC User32Proc(const char* name) {
-    return gHideNewerFunctions ? nullptr : GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
-}
-
-void HideNewerUser32Functions(bool hide) {
-    gHideNewerFunctions = hide;
+    return NewerSystemFunctionsHidden() ? nullptr : GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
 }
 
 int SystemDpi() {
@@ -50,6 +44,14 @@ int MonitorDpi(HWND hwnd) {
         dpiY)
         return static_cast<int>(dpiY);
     return ScreenDpi();
+}
+
+bool NonClientScalesWithDpi(HWND hwnd) {
+    // DPI_AWARENESS_CONTEXT is a handle; the headers at the XP floor do not declare it.
+    auto windowContext = User32Function<HANDLE(WINAPI*)(HWND)>("GetWindowDpiAwarenessContext");
+    auto contextsEqual = User32Function<BOOL(WINAPI*)(HANDLE, HANDLE)>("AreDpiAwarenessContextsEqual");
+    const auto kPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)); // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    return windowContext && contextsEqual && contextsEqual(windowContext(hwnd), kPerMonitorV2);
 }
 
 SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, int dpi) {

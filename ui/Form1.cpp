@@ -78,7 +78,7 @@ void Form1::Load() {
 }
 
 void Form1::Show(int showCommand) {
-    ShowWindow(hwnd_, showCommand);
+    ShowWindow(hwnd_, Form1ShowCommand(showCommand));
     UpdateWindow(hwnd_);
     SetFocus(Control(kCommand1));
     // Decoding the banner loads the system's imaging libraries, which costs more than everything else at start-up
@@ -191,24 +191,38 @@ void Form1::OnActivate(bool active) {
     SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : Control(kCommand1));
 }
 
-// The suggested rectangle scales the whole window. Per-monitor DPI v1 (Windows 8.1, 10 before 1703) leaves the title
-// bar and borders as they were, so its client area comes out short or long: the frame is then corrected to give the
-// layout exactly its size at the new DPI, whatever the non-client part.
+// The layout is made for the new DPI first, then the frame follows in one move: the layout's client area plus a title
+// bar and borders that per-monitor DPI v2 scales and v1 (Windows 8.1, 10 before 1703) leaves as they were, centred on
+// the suggested rectangle (which scales the whole window either way) so that it stays on the monitor that asked. A
+// minimized window gets the same size as its normal placement, where it comes back. A DPI change nested in the move
+// (the window crossing another monitor's edge) has laid out and sized the window for its own DPI: it stands.
 void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    GetWindowPlacement(hwnd_, &placement);
+    const RECT normal = placement.rcNormalPosition;
+    const SIZE before = Form1ClientSize(dpi_);
     dpi_ = dpi;
-    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    // A minimized window has no client area to measure.
-    RECT client{}, frame{};
-    const bool measured = !IsIconic(hwnd_) && GetClientRect(hwnd_, &client) && GetWindowRect(hwnd_, &frame);
-    const SIZE layout = Form1ClientSize(dpi);
-    const int dx = layout.cx - client.right, dy = layout.cy - client.bottom;
-    if (measured && (dx || dy))
-        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + dx, frame.bottom - frame.top + dy,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ApplyFont();
     PlaceControls();
     InvalidateRect(hwnd_, nullptr, TRUE);
+
+    SIZE frame = Form1FrameSize(dpi);
+    if (!NonClientScalesWithDpi(hwnd_)) {
+        const SIZE client = Form1ClientSize(dpi);
+        frame = {client.cx + (normal.right - normal.left - before.cx), client.cy + (normal.bottom - normal.top - before.cy)};
+    }
+    auto centred = [&frame](const RECT& on) {
+        const LONG left = on.left + (on.right - on.left - frame.cx) / 2, top = on.top + (on.bottom - on.top - frame.cy) / 2;
+        return RECT{left, top, left + frame.cx, top + frame.cy};
+    };
+    if (IsIconic(hwnd_)) {
+        placement.rcNormalPosition = centred(normal);
+        SetWindowPlacement(hwnd_, &placement);
+        return;
+    }
+    const RECT to = centred(suggested);
+    SetWindowPos(hwnd_, nullptr, to.left, to.top, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The controls are given the new font before the old one is deleted.

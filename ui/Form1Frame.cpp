@@ -12,6 +12,12 @@ SIZE Form1FrameSize(int dpi) {
     return WindowSizeForClient(client.cx, client.cy, kForm1Style, kForm1ExStyle, dpi);
 }
 
+// SW_RESTORE shows a new window normal, as SW_SHOWNORMAL does, but Windows replaces a program's first SW_SHOWNORMAL or
+// SW_SHOW with the show command of its start-up info, which would maximize it after all.
+int Form1ShowCommand(int requested) {
+    return requested == SW_SHOWMAXIMIZED || requested == SW_SHOWNORMAL || requested == SW_SHOW ? SW_RESTORE : requested;
+}
+
 POINT CentredOnWorkArea(SIZE size) {
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);

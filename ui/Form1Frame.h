@@ -11,5 +11,8 @@ constexpr DWORD kForm1ExStyle = WS_EX_CONTROLPARENT;
 SIZE Form1ClientSize(int dpi);
 // The outer size of Form1 whose client area is the layout's, at `dpi`.
 SIZE Form1FrameSize(int dpi);
+// The show command Form1 is shown with, for the one the program was started with. The frame is fixed, so a shortcut
+// set to "Run: Maximized" shows it normal; "Minimized" stays minimized.
+int Form1ShowCommand(int requested);
 // Where a frame of `size` is centred on the primary work area (its top-left corner kept on screen).
 POINT CentredOnWorkArea(SIZE size);

@@ -13,15 +13,34 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return LoadLibraryW(path);
 }
 
+namespace {
+bool gNewerFunctionsHidden = false;
+} // namespace
+
+void HideNewerSystemFunctions(bool hide) {
+    gNewerFunctionsHidden = hide;
+}
+
+bool NewerSystemFunctionsHidden() {
+    return gNewerFunctionsHidden;
+}
+
 void NarrowDllSearch() {
     // Both looked up: the headers at the XP floor declare neither, and SetDefaultDllDirectories is Windows 8's.
-    auto setDllDirectory = SystemFunction<BOOL(WINAPI*)(const wchar_t*)>(L"kernel32.dll", "SetDllDirectoryW");
-    auto setDefaultDllDirectories = SystemFunction<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
-    if (setDllDirectory)
-        setDllDirectory(L"");
+    auto setDefaultDllDirectories = NewerSystemFunctionsHidden() ? nullptr
+        : SystemFunction<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
     constexpr DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
-    if (setDefaultDllDirectories)
-        setDefaultDllDirectories(kSearchSystem32);
+    constexpr DWORD kSearchUserDirs = 0x00000400; // LOAD_LIBRARY_SEARCH_USER_DIRS
+    if (setDefaultDllDirectories && setDefaultDllDirectories(kSearchSystem32 | kSearchUserDirs))
+        return;
+    // Elsewhere the system folder becomes the DLL directory, which takes the current folder out of the search and adds
+    // nothing (the system folder is searched anyway); an empty one would do the same on Windows, but Wine takes it for
+    // none. Only as the fallback: SetDllDirectoryW's setting passes on to the game.
+    auto setDllDirectory = SystemFunction<BOOL(WINAPI*)(const wchar_t*)>(L"kernel32.dll", "SetDllDirectoryW");
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (setDllDirectory && length && length < MAX_PATH)
+        setDllDirectory(system);
 }
 
 ComScope::ComScope(DWORD flags) {

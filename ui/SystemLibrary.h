@@ -15,10 +15,17 @@ template <typename Fn> Fn SystemFunction(const wchar_t* dll, const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
-// First thing at start: the current folder leaves the DLL search (XP SP1 on) and, where the system can (Windows 8 on,
-// 7 with its update, Wine), the default search is the system folder alone, for the DLLs that system code loads on
-// the launcher's behalf too (the image decoder's).
+// First thing at start. Where the system can (Windows 8 on, Vista and 7 with their update, Wine), every later load,
+// system code's on the launcher's behalf included, searches the system folder and the folders that components loaded
+// into the launcher add themselves (input methods, accessibility tools): not the exe's folder, the current one or
+// PATH. Elsewhere (XP, Vista and 7 without the update) only the current folder leaves the search.
 void NarrowDllSearch();
+
+// Tests only, never called by the launcher: the functions newer than Windows XP that the launcher looks up (Windows
+// 10's per-monitor DPI functions, SetDefaultDllDirectories) seem missing, so that Wine, which has them all, takes the
+// older systems' paths.
+void HideNewerSystemFunctions(bool hide);
+bool NewerSystemFunctionsHidden();
 
 // COM on this thread for as long as it lives, for the calls that want it (the image decoder, the shell); ole32 is
 // loaded only when one is made.

@@ -95,6 +95,8 @@ std::uint32_t Win32System::ShellStart(const std::wstring& path, const std::wstri
     // The shell may hand the start to extensions, which want COM; and while the prompt is up the window must not
     // take a second "启动游戏".
     ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // Disabling the window takes the focus from its control: it is given back afterwards, as DialogBox does.
+    HWND focus = owner_ ? GetFocus() : nullptr;
     const bool wasEnabled = owner_ && !EnableWindow(owner_, FALSE);
     // The default error mode for the game here too.
     const UINT mode = SetErrorMode(0);
@@ -103,8 +105,35 @@ std::uint32_t Win32System::ShellStart(const std::wstring& path, const std::wstri
     SetErrorMode(mode);
     if (wasEnabled)
         EnableWindow(owner_, TRUE);
+    if (focus && IsWindow(focus) && GetActiveWindow() == owner_)
+        SetFocus(focus);
     // A failure is never taken for a start, even one that left no code.
     return started ? 0 : (error ? error : static_cast<std::uint32_t>(ERROR_GEN_FAILURE));
+}
+
+// Texts such as 193's ("%1 is not a valid Win32 application") name what failed through "%1", and some have more
+// inserts (34: "Insert %2 (Volume Serial Number: %3) into drive %1."), for which the launcher knows nothing.
+std::wstring WithInserts(const std::wstring& text, const std::wstring& first) {
+    std::wstring filled;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const wchar_t next = at + 1 < text.size() ? text[at + 1] : L'\0';
+        if (text[at] != L'%' || next < L'1' || next > L'9') {
+            filled += text[at];
+            if (text[at] == L'%' && next == L'%') // "%%" is a percent sign, not the start of an insert
+                filled += text[++at];
+            continue;
+        }
+        std::size_t end = at + 2;
+        int number = next - L'0';
+        if (end < text.size() && text[end] >= L'0' && text[end] <= L'9')
+            number = number * 10 + (text[end++] - L'0'); // %1 to %99
+        const std::size_t format = end < text.size() && text[end] == L'!' ? text.find(L'!', end + 1) : std::wstring::npos;
+        if (format != std::wstring::npos)
+            end = format + 1; // "%1!s!"
+        filled += number == 1 ? first : L"…";
+        at = end - 1;
+    }
+    return filled;
 }
 
 std::wstring Win32System::ErrorText(std::uint32_t error, const std::wstring& subject) {
@@ -117,10 +146,7 @@ std::wstring Win32System::ErrorText(std::uint32_t error, const std::wstring& sub
         LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
-    // Texts such as 193's ("%1 is not a valid Win32 application") name what failed through an insert.
-    for (std::size_t at = text.find(L"%1"); at != std::wstring::npos; at = text.find(L"%1", at + subject.size()))
-        text.replace(at, 2, subject);
-    return text + L" (" + DecimalText(error) + L")";
+    return WithInserts(text, subject) + L" (" + DecimalText(error) + L")";
 }
 
 void Win32System::ShowError(const std::wstring& text) {

@@ -11,6 +11,9 @@
 // the system folder only.
 void PrepareProcess();
 
+// A system error text with `first` in place of its "%1", and "…" for any other insert.
+std::wstring WithInserts(const std::wstring& text, const std::wstring& first);
+
 // The two calls that start the game. Tests put fakes in their place: Wine neither passes an error mode on to a child
 // nor asks for elevation, so only a fake shows what the game is started with.
 struct ProcessStarters {

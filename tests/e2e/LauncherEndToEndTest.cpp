@@ -22,8 +22,6 @@ const char kChineseConfigs[] = "Software\\ORIM\\Halvoren12QX Tc\\Configs";
 const char kChineseInstall[] = "Software\\ORIM\\Halvoren12QX Tc\\Install";
 const char kJapaneseConfigs[] = "Software\\ORIM\\Halvoren12QX\\Configs";
 const char kJapaneseInstall[] = "Software\\ORIM\\Halvoren12QX\\Install";
-// Wine's load order for the launcher's DLLs, whatever folder it runs from.
-const char kLauncherDllOverrides[] = "Software\\Wine\\AppDefaults\\QXLauncher.exe\\DllOverrides";
 
 // Build outputs are Unix paths; Wine shows the Unix root as drive Z:.
 std::wstring WinePath(const char* unixPath) {
@@ -201,7 +199,6 @@ protected:
             CloseHandle(launcher_.hThread);
         }
         testreg::DeleteTree("Software\\ORIM");
-        testreg::DeleteTree(kLauncherDllOverrides);
         for (const auto& dir : gameDirs_) {
             DeleteFileW((dir + L"HALV12QX.exe").c_str());
             DeleteFileW((dir + L"launch-record.txt").c_str());
@@ -435,22 +432,54 @@ TEST_F(LauncherEndToEnd, AnEditionWithoutInstallationDoesNotStartTheGameLaunched
     EXPECT_FALSE(RecordExists(chineseDir_)) << "the Chinese game was started for the Japanese edition";
 }
 
-// The launcher unpacked beside DLLs named after those it and the image decoder load (as in a Downloads folder) and
-// started from there, with Wine told to prefer DLLs of those names to its own: it opens, draws its banner, and loads
-// none of them (the window tests hold the control: a bare name finds such a DLL). Not ole32: Wine's own imm32 loads it
-// by its bare name when the first window is made, whatever the process's DLL search (Windows takes ole32 from its
-// known DLLs).
-TEST_F(LauncherEndToEnd, DllsPlantedBesideTheLauncherAreNeverLoaded) {
-    PlantedDlls planted({L"shcore.dll", L"oleaut32.dll", L"windowscodecs.dll", L"QXLauncher.exe"});
+// Calls a kernel32 function with one argument (a text, or none) in the launcher's process, on a thread started there,
+// and returns its result: kernel32 lies at the same address in every process of one bitness.
+DWORD CallInProcess(HANDLE process, const char* function, const std::wstring& text = L"") {
+    const SIZE_T size = (text.size() + 1) * sizeof(wchar_t);
+    void* remote = text.empty() ? nullptr : VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    if (remote)
+        WriteProcessMemory(process, remote, text.c_str(), size, nullptr);
+    auto entry = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), function)));
+    DWORD result = 0xFFFFFFFF;
+    if (HANDLE thread = CreateRemoteThread(process, nullptr, 0, entry, remote, 0, nullptr)) {
+        WaitForSingleObject(thread, Scaled(10000));
+        GetExitCodeThread(thread, &result);
+        CloseHandle(thread);
+    }
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return result;
+}
+
+// The launcher unpacked beside a DLL and started from that folder, as from Downloads. Its first step made critical
+// errors fail quietly and took that folder out of its DLL search: a bare name loaded in it afterwards, as system code
+// loads on its behalf, does not find the DLL.
+TEST_F(LauncherEndToEnd, TheLauncherFailsCriticalErrorsQuietlyAndLoadsNoDllBesideIt) {
+    PlantedDlls planted({L"qxprobe.dll", L"QXLauncher.exe"});
     ASSERT_TRUE(CopyFileW(LauncherExe().c_str(), (planted.dir + L"QXLauncher.exe").c_str(), FALSE));
-    for (const char* name : {"shcore", "oleaut32", "windowscodecs"})
-        testreg::SetText(kLauncherDllOverrides, name, "native,builtin");
     StartLauncher(planted.dir + L"QXLauncher.exe", planted.dir);
-    for (DWORD waited = 0; !GetWindowLongPtrW(C(kPicture1), GWLP_USERDATA) && waited < Scaled(10000); waited += 50)
-        Sleep(50);
-    EXPECT_NE(GetWindowLongPtrW(C(kPicture1), GWLP_USERDATA), 0) << "the banner was not decoded";
+    const DWORD mode = CallInProcess(launcher_.hProcess, "GetErrorMode");
+    ASSERT_NE(mode, 0xFFFFFFFF) << "no thread could be started in the launcher";
+    EXPECT_TRUE(mode & SEM_FAILCRITICALERRORS);
+    CallInProcess(launcher_.hProcess, "LoadLibraryW", L"qxprobe.dll");
     EXPECT_EQ(planted.Loaded(), std::vector<std::wstring>{});
     PostMessageW(window_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(LauncherEnds());
+}
+
+// With no installation recorded, a launcher started from the game's own folder (a copy put there) starts the game
+// beside it.
+TEST_F(LauncherEndToEnd, WithNoInstallationRecordedTheGameBesideTheLauncherStarts) {
+    testreg::DeleteTree(kJapaneseInstall);
+    StartLauncher(LauncherExe(), japaneseDir_);
+    Click(kZop2);
+    ClickStartGame();
+
+    Record record = WaitForRecord(japaneseDir_);
+    ASSERT_FALSE(record.empty()) << "the game beside the launcher was not started";
+    EXPECT_EQ(record["commandLine"], "HALV12QX.exe");
+    EXPECT_EQ(record["currentDirectory"], WithoutTrailingSlash(japaneseDir_));
     EXPECT_TRUE(LauncherEnds());
 }
 

@@ -1,4 +1,4 @@
-// A new folder holding the planted DLL under each of the given names, for tests that DLLs come from the system folder
+// A new folder (one per tag) holding the planted DLL under each of the given names, for tests that DLLs come from the system folder
 // only. The folder goes with it, with the files it was told of.
 #pragma once
 
@@ -8,10 +8,10 @@
 #include <vector>
 
 struct PlantedDlls {
-    explicit PlantedDlls(const std::vector<std::wstring>& dlls) : names(dlls) {
+    explicit PlantedDlls(const std::vector<std::wstring>& dlls, const std::wstring& tag = L"") : names(dlls) {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        dir = std::wstring(temp) + L"qx planted " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        dir = std::wstring(temp) + L"qx planted " + std::to_wstring(GetCurrentProcessId()) + tag + L"\\";
         CreateDirectoryW(dir.c_str(), nullptr);
         std::wstring source = L"Z:" QX_PLANTED_DLL;
         for (auto& c : source)

@@ -5,6 +5,7 @@
 #include "Dpi.h"
 #include "Form1Frame.h"
 #include "Layout.h"
+#include "SystemLibrary.h"
 #include "UiFont.h"
 #include "Win32System.h"
 
@@ -14,7 +15,9 @@
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -70,11 +73,11 @@ protected:
         testreg::DeleteTree("Software\\ORIM");
     }
 
-    void Open() {
+    void Open(int showCommand = SW_SHOWNORMAL) {
         form_ = std::make_unique<Form1>(system_);
         ASSERT_TRUE(form_->Create(GetModuleHandleW(nullptr)));
         form_->Load();
-        form_->Show(SW_SHOWNORMAL);
+        form_->Show(showCommand);
         Pump();
     }
 
@@ -126,30 +129,30 @@ struct Expected {
     ControlId parent;
 };
 
-// Also as on Windows XP to 8.1, where the per-monitor DPI functions are missing: the window then takes the screen's
-// DPI, and shcore answers for the monitor from the system folder alone, never a shcore.dll planted in the DLL search.
+// Also as on Windows XP to 8.1, where the per-monitor DPI functions are missing: the window then asks shcore for its
+// monitor's DPI, from the system folder alone, never a shcore.dll planted in the DLL search.
 TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
     PlantedDlls planted({L"shcore.dll"});
     ASSERT_TRUE(planted.ready);
     ASSERT_EQ(GetModuleHandleW(L"shcore.dll"), nullptr);
     SetDllDirectoryW(planted.dir.c_str());
-    EXPECT_EQ(LoadLibraryW(L"shcore.dll"), nullptr); // the control: a bare name finds the planted one
+    LoadLibraryW(L"shcore.dll"); // the control: a bare name finds the planted one
     ASSERT_EQ(planted.Loaded(), std::vector<std::wstring>{L"shcore.dll"});
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
-    for (bool older : {true, false}) { // older first: the layout's own load of shcore is the process's first
+    for (bool older : {true, false}) { // older first: the window's own load of shcore is the process's first
         SCOPED_TRACE(older ? "without the functions of Windows 10" : "with the functions of Windows 10");
-        HideNewerUser32Functions(older);
+        HideNewerSystemFunctions(older);
         Open();
-        LayoutIsExactAt96Dpi();
         if (older) {
-            EXPECT_EQ(MonitorDpi(form_->Hwnd()), 96);
             EXPECT_NE(GetModuleHandleW((std::wstring(system) + L"\\shcore.dll").c_str()), nullptr);
+            EXPECT_EQ(MonitorDpi(form_->Hwnd()), 96);
         }
+        LayoutIsExactAt96Dpi();
         EXPECT_TRUE(planted.Loaded().empty());
         form_.reset();
     }
-    HideNewerUser32Functions(false);
+    HideNewerSystemFunctions(false);
     SetDllDirectoryW(nullptr);
 }
 
@@ -285,55 +288,98 @@ TEST_F(Form1Window, EveryControlHasTheNameAndRoleAScreenReaderAnnounces) {
     }
 }
 
+// Moves of the window while it handles WM_DPICHANGED, and a change of DPI nested in the first one, as when the move
+// crosses into a monitor of yet another DPI.
+struct {
+    WNDPROC original = nullptr;
+    int moves = 0;
+    int nestedDpi = 0;
+} gMoves;
+
+LRESULT CALLBACK CountMoves(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_WINDOWPOSCHANGED) {
+        ++gMoves.moves;
+        if (const int dpi = std::exchange(gMoves.nestedDpi, 0)) {
+            RECT window;
+            GetWindowRect(hwnd, &window);
+            SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&window));
+        }
+    }
+    return CallWindowProcW(gMoves.original, hwnd, message, wParam, lParam);
+}
+
 // The rectangle WM_DPICHANGED suggests scales the whole window: per-monitor DPI v2 (Windows 10 1703 on) scales the
-// title bar and borders with it, v1 (8.1, early 10) does not, so the frame must be corrected. Either way the client
-// area is the layout's rounded size (Form1ClientSize, which the frame a window opens with holds too): one pixel short
-// at 120 or 144 DPI would cut the bottom row.
+// title bar and borders with it, v1 (8.1, early 10) does not, and Wine does neither. Whatever the rectangle, the
+// window moves once, centred on it, and its client area is the layout's rounded size (Form1ClientSize, which the frame
+// a window opens with holds too): one pixel short at 120 or 144 DPI would cut the bottom row. A minimized window comes
+// back at that size; after a nested change, the window, layout and font all follow the last DPI.
 TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
     Open();
     EXPECT_EQ(MonitorDpi(form_->Hwnd()), WindowDpi(form_->Hwnd())); // the fallback for Windows 8.1 agrees
     HFONT before = form_->Font();
+    gMoves.original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(form_->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountMoves)));
     struct Row {
         int dpi;
         bool v1;
+        bool minimized;
+        int nestedDpi; // 0 for none
+        int finalDpi;
         SIZE client;
     };
-    const Row rows[] = {{144, false, {533, 578}}, {120, true, {444, 481}}, {144, true, {533, 578}}};
+    const Row rows[] = {{144, false, false, 0, 144, {533, 578}},
+                        {120, true, false, 0, 120, {444, 481}},
+                        {144, true, true, 0, 144, {533, 578}},
+                        {96, false, false, 120, 120, {444, 481}},
+                        {144, true, false, 0, 144, {533, 578}}};
     int dpi = 96;
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::to_string(dpi) + " to " + std::to_string(row.dpi) + (row.v1 ? " DPI, v1" : " DPI, v2"));
+        SCOPED_TRACE(std::to_string(dpi) + " to " + std::to_string(row.dpi) + (row.v1 ? " DPI, v1" : " DPI, v2") +
+                     (row.minimized ? ", minimized" : "") + (row.nestedDpi ? ", nested" : ""));
         RECT window;
         GetWindowRect(form_->Hwnd(), &window);
         SIZE frame = Form1FrameSize(row.dpi);
         if (row.v1)
             frame = {MulDiv(window.right - window.left, row.dpi, dpi), MulDiv(window.bottom - window.top, row.dpi, dpi)};
         RECT suggested{100, 90, 100 + frame.cx, 90 + frame.cy};
+        if (row.minimized)
+            ShowWindow(form_->Hwnd(), SW_MINIMIZE);
+        gMoves.moves = 0;
+        gMoves.nestedDpi = row.nestedDpi;
         SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
-        dpi = row.dpi;
+        dpi = row.finalDpi;
+        if (row.minimized) {
+            ShowWindow(form_->Hwnd(), SW_RESTORE);
+        } else {
+            EXPECT_EQ(gMoves.moves, row.nestedDpi ? 2 : 1);
+        }
         RECT client;
         GetClientRect(form_->Hwnd(), &client);
         EXPECT_EQ(client.right, row.client.cx);
         EXPECT_EQ(client.bottom, row.client.cy);
         GetWindowRect(form_->Hwnd(), &window);
-        EXPECT_EQ(window.left, 100);
-        EXPECT_EQ(window.top, 90);
+        if (!row.minimized && !row.nestedDpi) {
+            EXPECT_LE(abs(window.left + window.right - suggested.left - suggested.right), 1);
+            EXPECT_LE(abs(window.top + window.bottom - suggested.top - suggested.bottom), 1);
+        }
         for (std::size_t i = 0; i < kControlCount; ++i) {
             SCOPED_TRACE(kForm1Controls[i].name);
             RECT r;
             GetWindowRect(form_->Control(kForm1Controls[i].id), &r);
             MapWindowPoints(HWND_DESKTOP, form_->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
-            PixelRect expected = ControlRect(i, row.dpi);
+            PixelRect expected = ControlRect(i, dpi);
             EXPECT_EQ(r.left, expected.left);
             EXPECT_EQ(r.top, expected.top);
             EXPECT_EQ(r.right - r.left, expected.width);
             EXPECT_EQ(r.bottom - r.top, expected.height);
         }
+        LOGFONTW font{};
+        GetObjectW(form_->Font(), sizeof font, &font);
+        EXPECT_EQ(font.lfHeight, -MulDiv(9, dpi, 72)); // 9 points
+        EXPECT_EQ(BannerDpi(C(kPicture1)), dpi); // the banner scales with the layout
     }
-    EXPECT_EQ(BannerDpi(C(kPicture1)), 144); // the banner scales with the layout
+    SetWindowLongPtrW(form_->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gMoves.original));
     ASSERT_NE(form_->Font(), before);
-    LOGFONTW font{};
-    GetObjectW(form_->Font(), sizeof font, &font);
-    EXPECT_EQ(font.lfHeight, -18); // 9 points at 144 DPI
     // Message boxes ask the window for its font, and get the new one.
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(form_->Hwnd(), WM_GETFONT, 0, 0)), form_->Font());
 }
@@ -382,10 +428,19 @@ TEST_F(Form1Window, AnErrorBoxKeepsItsFontWhenTheWindowChangesDpi) {
     EXPECT_EQ(probe.textFontType, static_cast<DWORD>(OBJ_FONT)) << "the box's font was deleted under it";
 }
 
-TEST_F(Form1Window, WindowHasItsCaptionAndAFixedFrame) {
-    Open();
-    EXPECT_EQ(Text(form_->Hwnd()), L"Ostrel制作 ");
-    EXPECT_FALSE(GetWindowLongW(form_->Hwnd(), GWL_STYLE) & WS_THICKFRAME);
+// A shortcut set to "Run: Maximized" or "Minimized" starts the launcher with that show command.
+TEST_F(Form1Window, WindowHasItsCaptionAndAFixedFrameWhateverItIsShownWith) {
+    for (int showCommand : {SW_SHOWNORMAL, SW_SHOWMAXIMIZED, SW_SHOWMINNOACTIVE}) {
+        SCOPED_TRACE(showCommand);
+        Open(showCommand);
+        EXPECT_EQ(Text(form_->Hwnd()), L"Ostrel制作 ");
+        EXPECT_FALSE(GetWindowLongW(form_->Hwnd(), GWL_STYLE) & WS_THICKFRAME);
+        EXPECT_FALSE(IsZoomed(form_->Hwnd()));
+        EXPECT_EQ(IsIconic(form_->Hwnd()) != FALSE, showCommand == SW_SHOWMINNOACTIVE);
+        ShowWindow(form_->Hwnd(), SW_RESTORE);
+        LayoutIsExactAt96Dpi();
+        form_.reset();
+    }
 }
 
 TEST_F(Form1Window, FontCoversEveryCaption) {

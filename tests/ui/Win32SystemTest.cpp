@@ -3,6 +3,7 @@
 #include "Win32System.h"
 
 #include "PlantedDlls.h"
+#include "SystemLibrary.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -105,8 +106,16 @@ TEST_F(Win32SystemTest, StartingWhatCannotRunGivesTheErrorAndItsText) {
     EXPECT_GT(text.size(), 4u); // the system's words come before the number
     // 193's text names the program through "%1": the path that failed stands there.
     text = os_.ErrorText(ERROR_BAD_EXE_FORMAT, dir_ + L"game.exe");
-    EXPECT_EQ(text.find(L"%1"), std::wstring::npos) << testing::PrintToString(text);
     EXPECT_NE(text.find(dir_ + L"game.exe"), std::wstring::npos) << testing::PrintToString(text);
+    // No insert is left in any of the system's texts; those the launcher knows nothing for read "…".
+    for (std::uint32_t code = 0; code < 16000; ++code) {
+        text = os_.ErrorText(code, L"D:\\");
+        for (std::size_t at = text.find(L'%'); at != std::wstring::npos; at = text.find(L'%', at + 2))
+            EXPECT_FALSE(iswdigit(text[at + 1])) << code << ": " << testing::PrintToString(text);
+    }
+    EXPECT_EQ(WithInserts(L"Insert %2 (Volume Serial Number: %3) into drive %1.", L"D:\\"),
+              L"Insert … (Volume Serial Number: …) into drive D:\\.");
+    EXPECT_EQ(WithInserts(L"100%% of %1!s! or %12", L"X"), L"100%% of X or …");
 }
 
 UINT CurrentErrorMode() {
@@ -115,12 +124,54 @@ UINT CurrentErrorMode() {
     return mode;
 }
 
+// Preparing the process, as the launcher does first thing: critical errors fail quietly (GoogleTest set a mode of its
+// own, so this starts from none), and a bare DLL name is no longer looked for in the current folder. Where
+// SetDefaultDllDirectories is missing (XP, Vista and 7 without their update), making the system folder the DLL
+// directory does that. Elsewhere SetDllDirectoryW is left alone (its setting would pass on to the game), and a folder
+// that a component adds later is searched. Older Windows first: the default search cannot be had back in one process.
+void ExpectPreparedProcess(bool olderWindows) {
+    PlantedDlls current({L"qxprobe.dll"}), added({L"qxadded.dll"}, L" added");
+    ASSERT_TRUE(current.ready && added.ready);
+    SetDllDirectoryW(nullptr);
+    ASSERT_TRUE(SetCurrentDirectoryW(current.dir.c_str()));
+    LoadLibraryW(L"qxprobe.dll");
+    ASSERT_EQ(current.Loaded(), std::vector<std::wstring>{L"qxprobe.dll"}) << "the control: the current folder is searched";
+    SetErrorMode(0);
+    HideNewerSystemFunctions(olderWindows);
+    PrepareProcess();
+    HideNewerSystemFunctions(false);
+    EXPECT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS);
+    LoadLibraryW(L"qxprobe.dll");
+    EXPECT_TRUE(current.Loaded().empty());
+    wchar_t directory[MAX_PATH] = {}, system[MAX_PATH] = {};
+    GetDllDirectoryW(MAX_PATH, directory);
+    GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(std::wstring(directory), olderWindows ? system : L"");
+    if (!olderWindows) {
+        SetDllDirectoryW(added.dir.c_str()); // as an input method adds its own folder
+        LoadLibraryW(L"qxadded.dll");
+        EXPECT_EQ(added.Loaded(), std::vector<std::wstring>{L"qxadded.dll"});
+    }
+    SetDllDirectoryW(nullptr);
+    SetCurrentDirectoryW(L"C:\\");
+}
+
+TEST_F(Win32SystemTest, PreparingTheProcessOnOlderWindowsTakesTheCurrentFolderOutOfTheDllSearch) {
+    ExpectPreparedProcess(true);
+}
+
+TEST_F(Win32SystemTest, PreparingTheProcessLimitsTheDllSearchToTheSystemFolderAndAddedOnes) {
+    ExpectPreparedProcess(false);
+}
+
 // What the system's two start calls were given, seen through fakes in their place.
 struct {
     DWORD flags = 0;
     UINT errorMode = 99;
     BOOL ownerEnabled = TRUE; // the launcher's window takes no second click while the prompt is up
     SHELLEXECUTEINFOW shell{};
+    std::wstring file, directory; // copies of the strings the shell was given
+    DWORD shellError = ERROR_CANCELLED; // the player declined the prompt; 0 for a failure that leaves no code
 } gSeen;
 
 BOOL WINAPI FakeCreateProcess(const wchar_t*, wchar_t*, SECURITY_ATTRIBUTES*, SECURITY_ATTRIBUTES*, BOOL, DWORD flags,
@@ -134,25 +185,25 @@ BOOL WINAPI FakeShellExecuteEx(SHELLEXECUTEINFOW* info) {
     gSeen.errorMode = CurrentErrorMode();
     gSeen.ownerEnabled = IsWindowEnabled(info->hwnd);
     gSeen.shell = *info;
-    SetLastError(ERROR_CANCELLED); // the player declined the prompt
+    gSeen.file = info->lpFile ? info->lpFile : L"(null)";
+    gSeen.directory = info->lpDirectory ? info->lpDirectory : L"(null)";
+    SetFocus(nullptr); // the prompt takes the focus
+    SetLastError(gSeen.shellError);
     return FALSE;
 }
 
-// The launcher fails critical errors quietly; the game gets the default mode either way it is started, and the
-// shell start asks for the elevation prompt with the game's own path, folder and show command, and no arguments.
-// Preparing the process also narrows its DLL search: a bare name no longer finds a DLL planted in a folder that the
-// search held before.
+// The game gets the default error mode either way it is started, and the shell start asks for the elevation prompt,
+// owned by the launcher's window and completed before the launcher may end, with the game's own path, folder and show
+// command, and no arguments. Afterwards the control that had the focus has it again, as after a dialog.
 TEST_F(Win32SystemTest, TheGameGetsTheDefaultErrorModeWhicheverWayItStarts) {
-    PlantedDlls planted({L"qxprobe.dll"});
-    ASSERT_TRUE(planted.ready);
-    SetDllDirectoryW(planted.dir.c_str());
-    PrepareProcess();
-    ASSERT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS);
-    SetDllDirectoryW(planted.dir.c_str()); // from now on the search is the system folder, whatever is added
-    EXPECT_EQ(LoadLibraryW(L"qxprobe.dll"), nullptr);
-    EXPECT_TRUE(planted.Loaded().empty());
+    SetErrorMode(SEM_FAILCRITICALERRORS); // the launcher's own
     Win32System os({FakeCreateProcess, FakeShellExecuteEx});
-    HWND owner = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    HWND owner = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                                 nullptr);
+    HWND field = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, owner, nullptr, nullptr, nullptr);
+    SetActiveWindow(owner);
+    SetFocus(field);
+    ASSERT_EQ(GetFocus(), field);
     os.SetOwner(owner);
     const std::wstring game = dir_ + L"HALV12QX.exe";
 
@@ -161,13 +212,18 @@ TEST_F(Win32SystemTest, TheGameGetsTheDefaultErrorModeWhicheverWayItStarts) {
 
     EXPECT_EQ(os.ShellStart(game, dir_, SW_SHOWMINIMIZED), static_cast<std::uint32_t>(ERROR_CANCELLED));
     EXPECT_EQ(gSeen.errorMode, 0u);
-    EXPECT_EQ(gSeen.shell.lpFile, game);
-    EXPECT_EQ(gSeen.shell.lpDirectory, dir_);
+    EXPECT_EQ(gSeen.file, game);
+    EXPECT_EQ(gSeen.directory, dir_);
     EXPECT_EQ(gSeen.shell.lpParameters, nullptr);
     EXPECT_EQ(gSeen.shell.nShow, SW_SHOWMINIMIZED);
+    EXPECT_EQ(gSeen.shell.hwnd, owner);
+    EXPECT_EQ(gSeen.shell.fMask, static_cast<ULONG>(SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC));
     EXPECT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS) << "the launcher's own mode comes back";
     EXPECT_FALSE(gSeen.ownerEnabled);
     EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(GetFocus(), field);
+    gSeen.shellError = 0;
+    EXPECT_NE(os.ShellStart(game, dir_, SW_SHOWMINIMIZED), 0u) << "a failure without a code taken for a start";
     DestroyWindow(owner);
 }
 
