@@ -2,6 +2,7 @@
 # Fails unless two builds of the release exe and zip are byte-identical: check-reproducible.sh CMAKE SOURCE WORK
 # The first build is of SOURCE itself, dated by git; the second, a few seconds later, of a copy of it in another
 # folder, dated by SOURCE_DATE_EPOCH, in another time zone and umask. WORK is made and removed again.
+# It also fails if the zip's entries are not all in its one folder, QXLauncher-1.00/.
 set -eu
 cmake=$1
 source=$(cd "$2" && pwd)
@@ -55,6 +56,14 @@ for file in ui/QXLauncher.exe QXLauncher-1.00-$preset.zip; do
         status=1
     fi
 done
+# The zip unpacks into a folder of its own, never loose beside what lies where it is unpacked.
+entries=$("$cmake" -E tar tf "$first/QXLauncher-1.00-$preset.zip")
+expected='QXLauncher-1.00/QXLauncher.exe
+QXLauncher-1.00/README.txt'
+if [ "$entries" != "$expected" ]; then
+    printf "the zip's entries are not in the folder QXLauncher-1.00/:\n%s\n" "$entries" >&2
+    status=1
+fi
 # Neither build's folders may show inside the exe.
 for folder in "$source" "$copy" "$first" "$second"; do
     if grep -q -a -F "$folder" "$first/ui/QXLauncher.exe" "$second/ui/QXLauncher.exe"; then
