@@ -47,10 +47,11 @@ int MonitorDpi(HWND hwnd) {
 }
 
 bool NonClientScalesWithDpi(HWND hwnd) {
-    // DPI_AWARENESS_CONTEXT is a handle; the headers at the XP floor do not declare it.
+    // DPI_AWARENESS_CONTEXT is a handle, and DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 is -4; the headers at the XP
+    // floor declare neither.
     auto windowContext = User32Function<HANDLE(WINAPI*)(HWND)>("GetWindowDpiAwarenessContext");
     auto contextsEqual = User32Function<BOOL(WINAPI*)(HANDLE, HANDLE)>("AreDpiAwarenessContextsEqual");
-    const auto kPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)); // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    const auto kPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
     return windowContext && contextsEqual && contextsEqual(windowContext(hwnd), kPerMonitorV2);
 }
 

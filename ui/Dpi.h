@@ -12,7 +12,6 @@ template <typename Fn> Fn User32Function(const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(User32Proc(name)));
 }
 
-
 // Declared by the headers for newer Windows only; older ones use 96 DPI and never send the message.
 #ifndef USER_DEFAULT_SCREEN_DPI
 #define USER_DEFAULT_SCREEN_DPI 96

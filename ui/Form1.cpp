@@ -210,10 +210,12 @@ void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
     SIZE frame = Form1FrameSize(dpi);
     if (!NonClientScalesWithDpi(hwnd_)) {
         const SIZE client = Form1ClientSize(dpi);
-        frame = {client.cx + (normal.right - normal.left - before.cx), client.cy + (normal.bottom - normal.top - before.cy)};
+        frame = {client.cx + (normal.right - normal.left - before.cx),
+                 client.cy + (normal.bottom - normal.top - before.cy)};
     }
     auto centred = [&frame](const RECT& on) {
-        const LONG left = on.left + (on.right - on.left - frame.cx) / 2, top = on.top + (on.bottom - on.top - frame.cy) / 2;
+        const LONG left = on.left + (on.right - on.left - frame.cx) / 2,
+                   top = on.top + (on.bottom - on.top - frame.cy) / 2;
         return RECT{left, top, left + frame.cx, top + frame.cy};
     };
     if (IsIconic(hwnd_)) {

@@ -27,8 +27,10 @@ bool NewerSystemFunctionsHidden() {
 
 void NarrowDllSearch() {
     // Both looked up: the headers at the XP floor declare neither, and SetDefaultDllDirectories is Windows 8's.
-    auto setDefaultDllDirectories = NewerSystemFunctionsHidden() ? nullptr
-        : SystemFunction<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
+    auto setDefaultDllDirectories =
+        NewerSystemFunctionsHidden()
+            ? nullptr
+            : SystemFunction<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
     constexpr DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
     constexpr DWORD kSearchUserDirs = 0x00000400; // LOAD_LIBRARY_SEARCH_USER_DIRS
     if (setDefaultDllDirectories && setDefaultDllDirectories(kSearchSystem32 | kSearchUserDirs))

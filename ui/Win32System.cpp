@@ -127,7 +127,8 @@ std::wstring WithInserts(const std::wstring& text, const std::wstring& first) {
         int number = next - L'0';
         if (end < text.size() && text[end] >= L'0' && text[end] <= L'9')
             number = number * 10 + (text[end++] - L'0'); // %1 to %99
-        const std::size_t format = end < text.size() && text[end] == L'!' ? text.find(L'!', end + 1) : std::wstring::npos;
+        const std::size_t format =
+            end < text.size() && text[end] == L'!' ? text.find(L'!', end + 1) : std::wstring::npos;
         if (format != std::wstring::npos)
             end = format + 1; // "%1!s!"
         filled += number == 1 ? first : L"…";

@@ -1,5 +1,5 @@
-// A new folder (one per tag) holding the planted DLL under each of the given names, for tests that DLLs come from the system folder
-// only. The folder goes with it, with the files it was told of.
+// A new folder (one per tag) holding the planted DLL under each of the given names, for tests that DLLs come from the
+// system folder only. The folder goes with it, with the files it was told of.
 #pragma once
 
 #include <windows.h>

@@ -376,7 +376,7 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         LOGFONTW font{};
         GetObjectW(form_->Font(), sizeof font, &font);
         EXPECT_EQ(font.lfHeight, -MulDiv(9, dpi, 72)); // 9 points
-        EXPECT_EQ(BannerDpi(C(kPicture1)), dpi); // the banner scales with the layout
+        EXPECT_EQ(BannerDpi(C(kPicture1)), dpi);       // the banner scales with the layout
     }
     SetWindowLongPtrW(form_->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gMoves.original));
     ASSERT_NE(form_->Font(), before);

@@ -135,7 +135,8 @@ void ExpectPreparedProcess(bool olderWindows) {
     SetDllDirectoryW(nullptr);
     ASSERT_TRUE(SetCurrentDirectoryW(current.dir.c_str()));
     LoadLibraryW(L"qxprobe.dll");
-    ASSERT_EQ(current.Loaded(), std::vector<std::wstring>{L"qxprobe.dll"}) << "the control: the current folder is searched";
+    ASSERT_EQ(current.Loaded(), std::vector<std::wstring>{L"qxprobe.dll"})
+        << "the control: the current folder is searched";
     SetErrorMode(0);
     HideNewerSystemFunctions(olderWindows);
     PrepareProcess();
@@ -170,7 +171,7 @@ struct {
     UINT errorMode = 99;
     BOOL ownerEnabled = TRUE; // the launcher's window takes no second click while the prompt is up
     SHELLEXECUTEINFOW shell{};
-    std::wstring file, directory; // copies of the strings the shell was given
+    std::wstring file, directory;       // copies of the strings the shell was given
     DWORD shellError = ERROR_CANCELLED; // the player declined the prompt; 0 for a failure that leaves no code
 } gSeen;
 
@@ -198,9 +199,10 @@ BOOL WINAPI FakeShellExecuteEx(SHELLEXECUTEINFOW* info) {
 TEST_F(Win32SystemTest, TheGameGetsTheDefaultErrorModeWhicheverWayItStarts) {
     SetErrorMode(SEM_FAILCRITICALERRORS); // the launcher's own
     Win32System os({FakeCreateProcess, FakeShellExecuteEx});
-    HWND owner = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                                 nullptr);
-    HWND field = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, owner, nullptr, nullptr, nullptr);
+    HWND owner =
+        CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND field =
+        CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, owner, nullptr, nullptr, nullptr);
     SetActiveWindow(owner);
     SetFocus(field);
     ASSERT_EQ(GetFocus(), field);
