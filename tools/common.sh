@@ -166,6 +166,12 @@ qx_show_launcher() {
         sleep 0.2
     done
     QX_LAUNCHER_WINDOW=$(echo "$line" | awk '{print $1}')
+    # Only in its desktop ("QXLauncher - Wine desktop", in the user's language) does Wine draw the title bar.
+    if ! LC_ALL=C.UTF-8 xwininfo -id "$QX_LAUNCHER_WINDOW" -tree 2>/dev/null |
+        grep -a -q '^ *Parent window id: 0x[0-9a-f]* "QXLauncher - '; then
+        echo "the launcher's window is not in Wine's desktop, so it has no title bar: $line" >&2
+        return 1
+    fi
     # Give it time to paint; a single-colour picture means nothing was drawn yet.
     for _ in 1 2 3 4 5; do
         sleep 1
