@@ -2,8 +2,11 @@
 # Builds QXLauncher.exe and opens it under Wine.
 #   WINEPREFIX unset: on a demo install made once under build/ (both editions, with the stand-in game), so that
 #                     clicking "启动游戏" shows the stand-in's window with the settings it was given.
+#                     QX_DEMO_PREFIX chooses another folder for it (test.sh starts from a new one).
 #   WINEPREFIX set:   on that prefix (the game's own), changing nothing in it.
-# Without an X display it runs the launcher on a private Xvfb, saves a screenshot and closes it again.
+# QX_LAUNCHER_EXE opens another build of the launcher instead of this one's.
+# Without an X display it runs the launcher on a private Xvfb, in a Wine desktop so that the window has its frame,
+# saves a screenshot of the window and closes it again. It exits non-zero, saying why, if the window did not appear.
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/common.sh
@@ -18,22 +21,56 @@ echo "== building ($preset)"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)" --target QXLauncher standin_game
 build="$PWD/build/$preset"
-launcher="$build/ui/QXLauncher.exe"
+launcher="$(realpath -m "${QX_LAUNCHER_EXE:-$build/ui/QXLauncher.exe}")"
 loader=/usr/lib/wine/wine
 [ "$preset" = win64 ] && loader=/usr/lib/wine/wine64
-
 user_prefix="${WINEPREFIX:-}"
+
+# Without a display, everything from here on (making the demo install too) runs on a private Xvfb.
+xvfb="" work="" prefix=""
+finish() {
+    local status=$?
+    qx_close_launcher
+    if [ -z "$user_prefix" ] && [ -n "$prefix" ]; then # only ever the demo prefix's server, never a player's own
+        WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+        WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -w >/dev/null 2>&1 || true
+    fi
+    # Ends the X display, and with it whatever of the player's prefix this run still had on it.
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+    exit "$status"
+}
+if [ -z "${DISPLAY:-}" ]; then
+    display=$(qx_free_display)
+    echo "== no X display: running on Xvfb :$display for a few seconds"
+    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    work=$(mktemp -d)
+    trap finish EXIT
+    for _ in $(seq 1 50); do
+        [ -S "/tmp/.X11-unix/X$display" ] && break
+        sleep 0.1
+    done
+    if [ ! -S "/tmp/.X11-unix/X$display" ]; then
+        echo "Xvfb did not start on :$display" >&2
+        exit 1
+    fi
+    export DISPLAY=":$display"
+fi
+
 if [ -n "$user_prefix" ]; then
     prefix="$WINEPREFIX"
     echo "== starting the launcher on WINEPREFIX=$prefix"
 else
-    prefix="$build/demo-prefix"
+    prefix="$(realpath -m "${QX_DEMO_PREFIX:-$build/demo-prefix}")"
     if [ ! -f "$prefix/.qx-demo" ]; then
         echo "== making the demo install in $prefix (once)"
         cmake/wine-run.sh "$prefix" wineboot >/dev/null # creates the prefix
-        cmake/wine-run.sh "$prefix" regedit /S "$(printf 'Z:%s' "$PWD/tools/demo-install.reg" | tr / '\\')"
+        cmake/wine-run.sh "$prefix" regedit /S "$(qx_windows_path "$PWD/tools/demo-install.reg")"
         touch "$prefix/.qx-demo"
     fi
+    [ -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ] || qx_title_bar_fonts "$prefix" cmake/wine-run.sh "$prefix"
     # The installer's directories, with a fresh copy of the stand-in game in each.
     for dir in "Halvoren 12QX Tc" "Halvoren12QX"; do
         mkdir -p "$prefix/drive_c/Games/$dir"
@@ -45,29 +82,9 @@ fi
 export WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 [ "$preset" = win64 ] && export WINELOADER=$loader
 
-if [ -n "${DISPLAY:-}" ]; then
+if [ -z "$xvfb" ]; then
     exec "$loader" "$launcher"
 fi
 
-display=$(qx_free_display)
-echo "== no X display: running on Xvfb :$display for a few seconds"
-Xvfb ":$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb=$!
-launcher_pid=""
-finish() {
-    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
-    [ -z "${user_prefix:-}" ] && /usr/lib/wine/wineserver64 -k 2>/dev/null # only ever the demo prefix's
-    kill "$xvfb" 2>/dev/null
-    true
-}
-trap finish EXIT
-for _ in $(seq 1 50); do
-    [ -S "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$display"
-"$loader" "$launcher" >/dev/null 2>&1 &
-launcher_pid=$!
-sleep 6
-import -window root "$build/run-screenshot.png"
+qx_show_launcher "$launcher" "$build/run-screenshot.png" "$work" "$loader"
 echo "== screenshot: $build/run-screenshot.png"

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the portable core natively, again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the size parser's fuzzer for a bounded time, then the Windows build's tests under Wine
-# and Xvfb (store tests against the real registry, the window, and the launcher end to end). Where Wine's 32-bit
-# loader cannot run natively, the Windows tests run on the 64-bit build, and then the 32-bit release exe and store
-# suite run under qemu's emulation (set up here when possible).
+# and Xvfb (store tests against the real registry, the window, and the launcher end to end), and run.sh as on a fresh
+# machine without a display. Where Wine's 32-bit loader cannot run natively, the Windows tests run on the 64-bit
+# build, and then the 32-bit release exe and store suite run under qemu's emulation (set up here when possible).
 # Installs what is missing with apt-get first. Exits non-zero on any failure.
-# QX_SKIP="native asan fuzz" leaves out those stages while working on the others.
+# QX_SKIP="native asan fuzz" leaves out those stages while working on the others (the others: windows, run, emulated).
 set -euo pipefail
 cd "$(dirname "$0")"
 export LC_ALL=C.UTF-8
@@ -64,6 +64,20 @@ if ! skipped windows; then
         cmake/wine-run.sh "$1" "build/$2/tests/store_tests.exe" --gtest_list_tests >/dev/null &&
         ctest --preset "$2" -j"$3"' sh "$prefix" "$preset" "$jobs"
     stop_wine
+fi
+
+# run.sh on a fresh machine without a display: it makes the demo install, and the launcher's window must appear in it.
+if ! skipped run; then
+    step "run.sh without an X display, on a new demo install"
+    demo="$PWD/build/$preset/run-check-prefix" said="build/$preset/run-check.txt" shot="build/$preset/run-screenshot.png"
+    rm -rf "$demo" "$demo.lock" "$shot"
+    env -u DISPLAY -u WINEPREFIX -u QX_LAUNCHER_EXE QX_DEMO_PREFIX="$demo" ./run.sh 2>&1 | tee "$said"
+    colours=$(convert "$shot" -format %k info: || echo 0)
+    if ! grep -q '^window appeared: "Ostrel制作 "' "$said" || [ "$colours" -le 50 ]; then
+        echo "run.sh did not show the launcher's window" >&2
+        exit 1
+    fi
+    rm -rf "$demo" "$demo.lock"
 fi
 
 # The exe players download is i686. Where the 32-bit loader runs natively the suite above ran on it; elsewhere it

@@ -1,12 +1,13 @@
-# Shared by run.sh, test.sh and bench/run.sh: installing what the build needs, and choosing the Windows build.
+# Shared by run.sh, test.sh, bench/run.sh and tests/ui/screenshot.sh: installing what the build needs, choosing the
+# Windows build, and showing the launcher's window as a player sees it on an X display without a window manager.
 
 # Debian packages the builds and tests need. wine32 (i386) runs the 32-bit release build; qemu-user-static runs
 # it on hosts that cannot execute 32-bit code; locales-all gives the end-to-end tests the Chinese and Japanese
-# locales that Wine takes the ANSI code page from.
+# locales that Wine takes the ANSI code page from; fonts-wine has Wine's Marlett, which draws a title bar's buttons.
 QX_PACKAGES="cmake make g++ clang libclang-rt-14-dev googletest
 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
-wine wine64 wine32:i386 qemu-user-static xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core zip
-locales-all"
+wine wine64 wine32:i386 qemu-user-static xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core
+fonts-wine zip locales-all"
 
 qx_install_missing() {
     local missing=()
@@ -102,4 +103,105 @@ qx_free_display() {
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { echo "$n"; return; }
     done
     echo 121
+}
+
+# A Unix path as Wine's Z: drive shows it to Windows programs.
+qx_windows_path() {
+    printf 'Z:%s' "$1" | tr / '\\'
+}
+
+# The launcher's window title.
+QX_CAPTION="Ostrel制作 "
+
+# Title bars as Windows draws them, in a prefix made here (never a player's own): Marlett for the buttons (Debian's
+# Wine does not look where fonts-wine puts it), and the caption font, Tahoma, linked to the CJK font for the title's
+# Chinese, as Windows links it to its own CJK fonts. qx_title_bar_fonts PREFIX WINE [ARGS...], where WINE [ARGS...]
+# runs a Windows program in PREFIX (the loader with WINEPREFIX exported, or cmake/wine-run.sh PREFIX).
+qx_title_bar_fonts() {
+    local prefix=$1
+    shift
+    mkdir -p "$prefix/drive_c/windows/Fonts"
+    cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
+    "$@" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+        /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
+}
+
+# The launcher's window as xwininfo lists it: 0x... "title": ("class" "class")  WxH+X+Y  +X+Y (the last pair on the
+# screen). Titles come back from X as UTF-8.
+qx_launcher_window() {
+    LC_ALL=C.UTF-8 xwininfo -root -tree 2>/dev/null | grep -a -m 1 -F "\"$QX_CAPTION\": "
+}
+
+# Opens the launcher in a Wine desktop of its own on the current X display, waits for its window and saves a picture
+# of it: qx_show_launcher LAUNCHER_EXE OUTPUT_PNG WORK_DIR WINE [ARGS...] (WINE [ARGS...] as above; WORK_DIR, made
+# by the caller, keeps Wine's output and the launcher's exit status). With no window manager Wine draws no frame; in
+# its desktop it draws the whole window, title bar included. A desktop of its own also works where the prefix's
+# server was started with no display or on another one. Prints that the window appeared, or why it did not and then
+# fails. The launcher keeps running until qx_close_launcher.
+qx_show_launcher() {
+    local launcher=$1 output=$2 work=$3 start=$SECONDS line="" geometry colours=0
+    shift 3
+    # explorer keeps no exit status of the program it starts: a batch file records the launcher's.
+    rm -f "$work/status"
+    printf '@"%s"\r\n@echo %%errorlevel%% >"%s"\r\n' "$(qx_windows_path "$launcher")" \
+        "$(qx_windows_path "$work/status")" >"$work/open.bat"
+    "$@" explorer /desktop=QXLauncher,1024x768 cmd /c "$(qx_windows_path "$work/open.bat")" >"$work/wine.txt" 2>&1 &
+    QX_DESKTOP_PID=$!
+    QX_LAUNCHER_WINDOW=""
+    until line=$(qx_launcher_window); do
+        if ! kill -0 "$QX_DESKTOP_PID" 2>/dev/null; then
+            wait "$QX_DESKTOP_PID" 2>/dev/null || true
+            echo "the launcher ended before its window appeared, exit status $(tr -d ' \r\n' 2>/dev/null <"$work/status" ||
+                echo unknown)" >&2
+            if [ -s "$work/wine.txt" ]; then
+                echo "Wine's output ends with:" >&2
+                tail -n 15 "$work/wine.txt" | sed 's/^/    /' >&2
+            fi
+            return 1
+        fi
+        if [ $((SECONDS - start)) -ge 30 ]; then
+            echo "no window titled \"$QX_CAPTION\" after 30 s" >&2
+            return 1
+        fi
+        sleep 0.2
+    done
+    QX_LAUNCHER_WINDOW=$(echo "$line" | awk '{print $1}')
+    # Only in its desktop ("QXLauncher - Wine desktop", in the user's language) does Wine draw the title bar.
+    if ! LC_ALL=C.UTF-8 xwininfo -id "$QX_LAUNCHER_WINDOW" -tree 2>/dev/null |
+        grep -a -q '^ *Parent window id: 0x[0-9a-f]* "QXLauncher - '; then
+        echo "the launcher's window is not in Wine's desktop, so it has no title bar: $line" >&2
+        return 1
+    fi
+    # Give it time to paint; a single-colour picture means nothing was drawn yet.
+    for _ in 1 2 3 4 5; do
+        sleep 1
+        line=$(qx_launcher_window) || line=""
+        geometry=$(echo "$line" | sed -n 's/.* \([0-9]*x[0-9]*\)+[-0-9]*+[-0-9]* *+\([-0-9]*\)+\([-0-9]*\) *$/\1+\2+\3/p')
+        if [ -n "$geometry" ] && import -window root -crop "$geometry" +repage "$output"; then
+            colours=$(convert "$output" -format '%k' info:) || colours=0
+            [ "$colours" -gt 50 ] && break
+        fi
+    done
+    if [ -z "$line" ]; then
+        echo "the launcher's window went away before it could be captured" >&2
+        return 1
+    elif [ "$colours" -le 50 ]; then
+        echo "the launcher's window stayed blank: $line" >&2
+        return 1
+    fi
+    echo "window appeared: \"$QX_CAPTION\" $geometry after $((SECONDS - start)) s, saved $output ($colours colours)"
+}
+
+# Ends what qx_show_launcher started: the launcher, through its own X connection (nothing else in the prefix is
+# touched), and then its desktop, which closes once the launcher has gone.
+qx_close_launcher() {
+    [ -n "${QX_DESKTOP_PID:-}" ] || return 0
+    [ -z "${QX_LAUNCHER_WINDOW:-}" ] || xkill -id "$QX_LAUNCHER_WINDOW" >/dev/null 2>&1 || true
+    for _ in $(seq 1 50); do
+        kill -0 "$QX_DESKTOP_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$QX_DESKTOP_PID" 2>/dev/null || true
+    wait "$QX_DESKTOP_PID" 2>/dev/null || true
+    QX_DESKTOP_PID=""
 }
