@@ -117,12 +117,13 @@ QX_CAPTION="Ostrel制作 "
 # Wine does not look where fonts-wine puts it), and the caption font, Tahoma, linked to the CJK font for the title's
 # Chinese, as Windows links it to its own CJK fonts. qx_title_bar_fonts PREFIX WINE [ARGS...], where WINE [ARGS...]
 # runs a Windows program in PREFIX (the loader with WINEPREFIX exported, or cmake/wine-run.sh PREFIX).
+QX_FONT_LINKS='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
 qx_title_bar_fonts() {
     local prefix=$1
     shift
     mkdir -p "$prefix/drive_c/windows/Fonts"
     cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
-    "$@" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+    "$@" reg add "$QX_FONT_LINKS" /v Tahoma \
         /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
 }
 

@@ -8,6 +8,10 @@ work=$(mktemp -d)
 cleanup() {
     qx_close_launcher
     "$wine_run" "$prefix" reg delete 'HKCU\Software\ORIM' /f >/dev/null 2>&1 || true
+    # The window tests share this prefix: the font links go back to Wine's own, as in a player's prefix.
+    if [ -f "$work/links.reg" ]; then
+        "$wine_run" "$prefix" reg import "$(qx_windows_path "$work/links.reg")" >/dev/null 2>&1 || true
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -26,6 +30,7 @@ REGEDIT4
 "FULLSCREEN"=dword:00000000
 REG
 "$wine_run" "$prefix" regedit /S "$(qx_windows_path "$work/settings.reg")"
+"$wine_run" "$prefix" reg export "$QX_FONT_LINKS" "$(qx_windows_path "$work/links.reg")" /y >/dev/null
 qx_title_bar_fonts "$prefix" "$wine_run" "$prefix"
 
 qx_show_launcher "$launcher" "$output" "$work" "$wine_run" "$prefix"
