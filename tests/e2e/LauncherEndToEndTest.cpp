@@ -432,13 +432,12 @@ TEST_F(LauncherEndToEnd, AnEditionWithoutInstallationDoesNotStartTheGameLaunched
     EXPECT_FALSE(RecordExists(chineseDir_)) << "the Chinese game was started for the Japanese edition";
 }
 
-// Calls a kernel32 function with one argument (a text, or none) in the launcher's process, on a thread started there,
-// and returns its result: kernel32 lies at the same address in every process of one bitness.
+// Calls a kernel32 function with a text as its one argument (which GetErrorMode ignores) in another process, on a
+// thread started there, and returns its result: kernel32 lies at the same address in every process of one bitness.
 DWORD CallInProcess(HANDLE process, const char* function, const std::wstring& text = L"") {
     const SIZE_T size = (text.size() + 1) * sizeof(wchar_t);
-    void* remote = text.empty() ? nullptr : VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
-    if (remote)
-        WriteProcessMemory(process, remote, text.c_str(), size, nullptr);
+    void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    WriteProcessMemory(process, remote, text.c_str(), size, nullptr);
     auto entry = reinterpret_cast<LPTHREAD_START_ROUTINE>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), function)));
     DWORD result = 0xFFFFFFFF;
@@ -447,8 +446,7 @@ DWORD CallInProcess(HANDLE process, const char* function, const std::wstring& te
         GetExitCodeThread(thread, &result);
         CloseHandle(thread);
     }
-    if (remote)
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return result;
 }
 

@@ -324,14 +324,13 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         bool v1;
         bool minimized;
         int nestedDpi; // 0 for none
-        int finalDpi;
         SIZE client;
     };
-    const Row rows[] = {{144, false, false, 0, 144, {533, 578}},
-                        {120, true, false, 0, 120, {444, 481}},
-                        {144, true, true, 0, 144, {533, 578}},
-                        {96, false, false, 120, 120, {444, 481}},
-                        {144, true, false, 0, 144, {533, 578}}};
+    const Row rows[] = {{144, false, false, 0, {533, 578}},
+                        {120, true, false, 0, {444, 481}},
+                        {144, true, true, 0, {533, 578}},
+                        {96, false, false, 120, {444, 481}},
+                        {144, true, false, 0, {533, 578}}};
     int dpi = 96;
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(dpi) + " to " + std::to_string(row.dpi) + (row.v1 ? " DPI, v1" : " DPI, v2") +
@@ -347,7 +346,7 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         gMoves.moves = 0;
         gMoves.nestedDpi = row.nestedDpi;
         SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
-        dpi = row.finalDpi;
+        dpi = row.nestedDpi ? row.nestedDpi : row.dpi;
         if (row.minimized) {
             ShowWindow(form_->Hwnd(), SW_RESTORE);
         } else {
