@@ -8,12 +8,17 @@
 # Without an X display it runs the launcher on a private Xvfb, in a Wine desktop so that the window has its frame,
 # saves a screenshot of the window and closes it again. It exits non-zero, saying why, if the window did not appear.
 set -euo pipefail
+# Folders the user names are taken from where the script was started.
+for var in QX_DEMO_PREFIX QX_LAUNCHER_EXE WINEPREFIX; do
+    [ -z "${!var:-}" ] || export "$var=$(realpath -m -- "${!var}")"
+done
 cd "$(dirname "$0")"
 . tools/common.sh
+qx_refuse_sudo ./run.sh
 
-qx_install_missing
-
+qx_install_missing $QX_RUN_PACKAGES $([ -n "${DISPLAY:-}" ] || echo "$QX_HEADLESS_PACKAGES")
 preset=$(qx_windows_run_preset)
+[ "$preset" = win32 ] || qx_install_missing $QX_RUN_PACKAGES_64
 if [ "$preset" = win64 ]; then
     echo "note: Wine's 32-bit loader does not run natively on this host; running the 64-bit build of the launcher."
 fi
@@ -21,7 +26,7 @@ echo "== building ($preset)"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)" --target QXLauncher standin_game
 build="$PWD/build/$preset"
-launcher="$(realpath -m "${QX_LAUNCHER_EXE:-$build/ui/QXLauncher.exe}")"
+launcher="${QX_LAUNCHER_EXE:-$build/ui/QXLauncher.exe}"
 loader=/usr/lib/wine/wine
 [ "$preset" = win64 ] && loader=/usr/lib/wine/wine64
 user_prefix="${WINEPREFIX:-}"
@@ -63,7 +68,7 @@ if [ -n "$user_prefix" ]; then
     prefix="$WINEPREFIX"
     echo "== starting the launcher on WINEPREFIX=$prefix"
 else
-    prefix="$(realpath -m "${QX_DEMO_PREFIX:-$build/demo-prefix}")"
+    prefix="${QX_DEMO_PREFIX:-$build/demo-prefix}"
     if [ ! -f "$prefix/.qx-demo" ]; then
         echo "== making the demo install in $prefix (once)"
         cmake/wine-run.sh "$prefix" wineboot >/dev/null # creates the prefix

@@ -10,8 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 export LC_ALL=C.UTF-8
 . tools/common.sh
+qx_refuse_sudo ./test.sh
 
-qx_install_missing
+qx_install_missing $QX_TEST_PACKAGES
 
 jobs=$(nproc)
 step() { echo; echo "== $*"; }

@@ -23,10 +23,14 @@ for field in OSystem Subsystem; do
     fi
 done
 
+# Each DLL's table has a header that says which column holds the name: binutils 2.40 writes "vma:  Hint/Ord
+# Member-Name Bound-To" and tab-separated rows, 2.44 "vma:  Ordinal  Hint  Member-Name  Bound-To" and spaces.
 imports=$("$objdump" -p "$exe" | awk '
-    /^\tDLL Name: / {dll = tolower($3); next}
+    /^\tDLL Name: / {dll = tolower($3); column = 0; next}
     /^$/ {dll = ""}
-    dll != "" && /^\t[0-9a-f]+\t/ {print dll, (NF >= 3 ? $3 : "<ordinal " $2 ">")}')
+    dll != "" && $1 == "vma:" {for (i = 2; i <= NF; i++) if ($i == "Member-Name") column = i; next}
+    dll != "" && column && /^\t[0-9a-f]+[ \t]/ {
+        print dll, (NF >= column && $column !~ /^</ ? $column : "<ordinal " $2 ">")}')
 [ -n "$imports" ] || { echo "no imports found in $exe" >&2; exit 1; }
 
 work=$(mktemp -d)

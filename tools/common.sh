@@ -1,17 +1,24 @@
 # Shared by run.sh, test.sh, bench/run.sh and tests/ui/screenshot.sh: installing what the build needs, choosing the
 # Windows build, and showing the launcher's window as a player sees it on an X display without a window manager.
 
-# Debian packages the builds and tests need. wine32 (i386) runs the 32-bit release build; qemu-user-static runs
-# it on hosts that cannot execute 32-bit code; locales-all gives the end-to-end tests the Chinese and Japanese
-# locales that Wine takes the ANSI code page from; fonts-wine has Wine's Marlett, which draws a title bar's buttons.
-QX_PACKAGES="cmake make g++ clang libclang-rt-14-dev googletest
-g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
-wine wine64 wine32:i386 qemu-user-static xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-dejavu-core
-fonts-wine zip locales-all"
+# Debian packages, by what needs them; the same names on Debian 12 and 13. Running the launcher needs the MinGW-w64
+# compiler of the build it runs (the 64-bit one only where the 32-bit loader cannot run natively: see below), Wine
+# with wine32 (i386) for the 32-bit release build, a CJK font for the captions and fonts-wine's Marlett for a title
+# bar's buttons; without an X display, also Xvfb, the X tools that find and capture the window, and ImageMagick.
+QX_RUN_PACKAGES="cmake make g++-mingw-w64-i686-win32 wine wine64 wine32:i386 fonts-wqy-microhei fonts-dejavu-core
+fonts-wine"
+QX_RUN_PACKAGES_64="g++-mingw-w64-x86-64-win32"
+QX_HEADLESS_PACKAGES="xvfb x11-utils imagemagick"
+# The tests add the native compilers and GoogleTest, clang and its sanitizer runtime for the fuzzer, qemu-user-static
+# for hosts that cannot run 32-bit code, xvfb-run's xauth, zip for the release package, and locales-all for the
+# Chinese and Japanese locales that Wine takes the ANSI code page from.
+QX_TEST_PACKAGES="$QX_RUN_PACKAGES $QX_RUN_PACKAGES_64 $QX_HEADLESS_PACKAGES g++ clang libclang-rt-dev googletest
+qemu-user-static xauth zip locales-all"
 
+# qx_install_missing PACKAGE...: installs those not installed yet, through sudo unless this is root.
 qx_install_missing() {
-    local missing=()
-    for pkg in $QX_PACKAGES; do
+    local missing=() pkg
+    for pkg in "$@"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -22,7 +29,16 @@ qx_install_missing() {
         $sudo dpkg --add-architecture i386
     fi
     $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Under sudo, the scripts would leave build/ and the demo prefix to root and lose the user's X display: they stop and
+# ask to be run as the user, and call sudo themselves for apt-get only. Root with no sudo (containers, CI) is fine.
+qx_refuse_sudo() {
+    if [ -n "${SUDO_USER:-}" ] && [ "$(id -u)" -eq 0 ] && [ "$SUDO_USER" != root ]; then
+        echo "$1 runs as yourself, not under sudo: run it as $SUDO_USER (\"$1\"); it asks sudo for the packages only." >&2
+        exit 1
+    fi
 }
 
 # Some hosts (containers and sandboxes without 32-bit syscalls) cannot run 32-bit programs, so Wine's 32-bit loader

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Runs a command as a new user of a fresh Debian would: in a minimal Debian of the given release, made here with
+# debootstrap and entered with chroot (so it shares this machine's kernel, and with it the 32-bit route), on a new
+# clone of this project's committed HEAD. As root:
+#   tools/on-debian.sh RELEASE COMMAND [ARGS...]      RELEASE: 12 or bookworm, 13 or trixie
+# COMMAND runs in the clone with a clean environment (HOME, PATH, and CI and DISPLAY where they are set; with
+# DISPLAY, the host's X sockets are shared). Its exit status is this script's.
+#   QX_DEBIAN_USER=NAME  runs it as NAME, a user with sudo rights made in the system, instead of root.
+#   QX_DEBIAN_ROOT=DIR   keeps the system in DIR and uses it again next time (not fresh then, but quicker); without
+#                        it the system is made in a new folder and removed afterwards.
+# The mounts it makes are undone whatever happens.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+case "${1:-}" in
+12 | bookworm) suite=bookworm ;;
+13 | trixie) suite=trixie ;;
+*) echo "usage: $0 12|13|bookworm|trixie COMMAND [ARGS...]" >&2; exit 2 ;;
+esac
+shift
+[ $# -gt 0 ] || { echo "usage: $0 RELEASE COMMAND [ARGS...]" >&2; exit 2; }
+if [ "$(id -u)" -ne 0 ]; then
+    echo "$0 makes a Debian system with debootstrap, mount and chroot: run it as root" >&2
+    exit 1
+fi
+if ! command -v debootstrap >/dev/null; then
+    apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
+fi
+
+# The Debian mirror this machine's apt already uses (deb822 sources first, then sources.list).
+mirror=$(sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources 2>/dev/null | tr ' ' '\n' |
+    grep -v -e security -e '^$' | head -n 1 || true)
+[ -n "$mirror" ] || mirror=$(awk '$1 == "deb" && $2 !~ /security/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
+[ -n "$mirror" ] || mirror=http://deb.debian.org/debian
+
+if [ -n "${QX_DEBIAN_ROOT:-}" ]; then
+    root=$(realpath -m "$QX_DEBIAN_ROOT") keep=1
+else
+    root=$(mktemp -d "${TMPDIR:-/var/tmp}/qx-debian-$suite.XXXXXX") keep=""
+fi
+mounted=()
+cleanup() {
+    local status=$? i
+    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
+        umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true
+    done
+    # Nothing is removed while anything is still mounted below the system's folder.
+    if [ -z "$keep" ] && ! grep -q -F " $root/" /proc/self/mounts; then
+        rm -rf --one-file-system "$root"
+    fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ ! -f "$root/.qx-debootstrap-$suite" ]; then
+    echo "== making a minimal Debian $suite in $root (from $mirror)"
+    debootstrap --variant=minbase --include=git,ca-certificates "$suite" "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
+        { tail -n 20 "$root.debootstrap.log" >&2; exit 1; }
+    rm -f "$root.debootstrap.log"
+    # Packages start no services inside the system.
+    printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
+    chmod +x "$root/usr/sbin/policy-rc.d"
+    touch "$root/.qx-debootstrap-$suite"
+fi
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+
+for m in proc sys dev dev/pts; do
+    mkdir -p "$root/$m"
+    mount --bind "/$m" "$root/$m"
+    mounted+=("$root/$m")
+done
+env=(HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
+[ -z "${CI:-}" ] || env+=("CI=$CI")
+if [ -n "${DISPLAY:-}" ]; then
+    mkdir -p "$root/tmp/.X11-unix"
+    mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+    mounted+=("$root/tmp/.X11-unix")
+    env+=("DISPLAY=$DISPLAY")
+fi
+
+user=${QX_DEBIAN_USER:-root} home=/root
+if [ "$user" != root ]; then
+    home=/home/$user
+    if ! chroot "$root" id "$user" >/dev/null 2>&1; then
+        chroot "$root" env -i "${env[@]}" sh -c 'apt-get update -q >/dev/null &&
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends sudo >/dev/null'
+        chroot "$root" useradd -m -s /bin/bash "$user"
+        echo "$user ALL=(ALL) NOPASSWD:ALL" >"$root/etc/sudoers.d/$user"
+    fi
+    env[0]=HOME=$home
+fi
+
+rm -rf "$root$home/QXLauncher"
+git clone -q --no-hardlinks "$top" "$root$home/QXLauncher"
+chroot "$root" chown -R "$user:" "$home/QXLauncher"
+echo "== Debian $suite ($(cat "$root/etc/debian_version")), as $user, in $home/QXLauncher: $*"
+status=0
+chroot "$root" /usr/sbin/runuser -u "$user" -- env -i "${env[@]}" bash -c 'cd ~/QXLauncher && exec "$@"' bash "$@" ||
+    status=$?
+echo "== Debian $suite: $* exited $status"
+exit "$status"
