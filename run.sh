@@ -23,8 +23,13 @@ if [ "$preset" = win64 ]; then
     echo "note: Wine's 32-bit loader does not run natively on this host; running the 64-bit build of the launcher."
 fi
 echo "== building ($preset)"
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" -j"$(nproc)" --target QXLauncher standin_game
+# One build at a time in a build tree: a second run.sh waits for the first's.
+mkdir -p build
+(
+    flock 9
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j"$(nproc)" --target QXLauncher standin_game
+) 9>"build/$preset.lock"
 build="$PWD/build/$preset"
 launcher="${QX_LAUNCHER_EXE:-$build/ui/QXLauncher.exe}"
 loader=/usr/lib/wine/wine
@@ -32,36 +37,26 @@ loader=/usr/lib/wine/wine
 user_prefix="${WINEPREFIX:-}"
 
 # Without a display, everything from here on (making the demo install too) runs on a private Xvfb.
-xvfb="" work="" prefix=""
+work="" prefix="" demo=""
 finish() {
     local status=$?
     qx_close_launcher
-    if [ -z "$user_prefix" ] && [ -n "$prefix" ]; then # only ever the demo prefix's server, never a player's own
+    # Runs sharing the demo install each hold a shared lock on it; the last one, alone with it, ends its server. A
+    # player's own prefix is never ended: only what this run started there (above) is.
+    if [ -n "$demo" ] && flock -x -n 8; then
         WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
         WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -w >/dev/null 2>&1 || true
     fi
-    # Ends the X display, and with it whatever of the player's prefix this run still had on it.
-    kill "$xvfb" 2>/dev/null || true
-    wait "$xvfb" 2>/dev/null || true
-    rm -rf "$work"
+    qx_stop_xvfb
+    [ -z "$work" ] || rm -rf "$work"
     exit "$status"
 }
 if [ -z "${DISPLAY:-}" ]; then
-    display=$(qx_free_display)
-    echo "== no X display: running on Xvfb :$display for a few seconds"
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
     work=$(mktemp -d)
     trap finish EXIT
-    for _ in $(seq 1 50); do
-        [ -S "/tmp/.X11-unix/X$display" ] && break
-        sleep 0.1
-    done
-    if [ ! -S "/tmp/.X11-unix/X$display" ]; then
-        echo "Xvfb did not start on :$display" >&2
-        exit 1
-    fi
-    export DISPLAY=":$display"
+    trap 'exit 130' INT TERM HUP
+    qx_start_xvfb "$work"
+    echo "== no X display: running on a private Xvfb, $DISPLAY, for a few seconds"
 fi
 
 if [ -n "$user_prefix" ]; then
@@ -69,27 +64,35 @@ if [ -n "$user_prefix" ]; then
     echo "== starting the launcher on WINEPREFIX=$prefix"
 else
     prefix="${QX_DEMO_PREFIX:-$build/demo-prefix}"
+    demo=1
+    mkdir -p "$(dirname "$prefix")"
+    # Wine's programs get the lock's descriptor closed (8>&-), so the prefix's server, which outlives them, never
+    # holds it.
+    exec 8>"$prefix.users"
+    flock -x 8
     if [ ! -f "$prefix/.qx-demo" ]; then
         echo "== making the demo install in $prefix (once)"
-        cmake/wine-run.sh "$prefix" wineboot >/dev/null # creates the prefix
-        cmake/wine-run.sh "$prefix" regedit /S "$(qx_windows_path "$PWD/tools/demo-install.reg")"
+        cmake/wine-run.sh "$prefix" wineboot >/dev/null 8>&- # creates the prefix
+        cmake/wine-run.sh "$prefix" regedit /S "$(qx_windows_path "$PWD/tools/demo-install.reg")" 8>&-
         touch "$prefix/.qx-demo"
     fi
-    [ -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ] || qx_title_bar_fonts "$prefix" cmake/wine-run.sh "$prefix"
+    [ -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ] || qx_title_bar_fonts "$prefix" cmake/wine-run.sh "$prefix" 8>&-
     # The installer's directories, with a fresh copy of the stand-in game in each.
     for dir in "Halvoren 12QX Tc" "Halvoren12QX"; do
         mkdir -p "$prefix/drive_c/Games/$dir"
         cp "$build/demo/HALV12QX.exe" "$prefix/drive_c/Games/$dir/HALV12QX.exe"
     done
+    flock -s 8
     echo "== starting the launcher on the demo install (Chinese edition in C:\\Games\\Halvoren 12QX Tc\\,"
     echo "   Japanese edition in C:\\Games\\Halvoren12QX\\)"
 fi
 export WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 [ "$preset" = win64 ] && export WINELOADER=$loader
 
-if [ -z "$xvfb" ]; then
-    exec "$loader" "$launcher"
+if [ -z "$work" ]; then
+    exec "$loader" "$launcher" 8>&-
 fi
 
-qx_show_launcher "$launcher" "$build/run-screenshot.png" "$work" "$loader"
+qx_show_launcher "$launcher" "$work/window.png" "$work" "$loader" 8>&-
+mv -f "$work/window.png" "$build/run-screenshot.png"
 echo "== screenshot: $build/run-screenshot.png"

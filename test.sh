@@ -67,18 +67,55 @@ if ! skipped windows; then
     stop_wine
 fi
 
-# run.sh on a fresh machine without a display: it makes the demo install, and the launcher's window must appear in it.
+# run.sh as on a fresh machine without a display: it makes the demo install, and the launcher's window must appear in
+# it; then two runs at once on that install, each on a display of its own; then a launcher that exits at once, which
+# must fail the run and leave nothing it started running.
 if ! skipped run; then
-    step "run.sh without an X display, on a new demo install"
-    demo="$PWD/build/$preset/run-check-prefix" said="build/$preset/run-check.txt" shot="build/$preset/run-screenshot.png"
-    rm -rf "$demo" "$demo.lock" "$shot"
-    env -u DISPLAY -u WINEPREFIX -u QX_LAUNCHER_EXE QX_DEMO_PREFIX="$demo" ./run.sh 2>&1 | tee "$said"
-    colours=$(convert "$shot" -format %k info: || echo 0)
-    if ! grep -q '^window appeared: "Ostrel制作 "' "$said" || [ "$colours" -le 50 ]; then
-        echo "run.sh did not show the launcher's window" >&2
+    step "run.sh without an X display: on a new demo install, twice at once, and with a launcher that exits at once"
+    demo="$PWD/build/$preset/run-check-prefix" said="$PWD/build/$preset/run-check"
+    rm -rf "$demo" "$demo.lock" "$demo.users" "$said"
+    mkdir -p "$said"
+    # run_headless NAME [VAR=VALUE...]: run.sh with no display on the check's demo install; its output goes to
+    # $said/NAME.txt, its exit status to $said/NAME.status.
+    run_headless() {
+        local name=$1 status=0
+        shift
+        env -u DISPLAY -u WINEPREFIX -u QX_LAUNCHER_EXE QX_DEMO_PREFIX="$demo" "$@" ./run.sh >"$said/$name.txt" 2>&1 ||
+            status=$?
+        echo "$status" >"$said/$name.status"
+        sed "s/^/[$name] /" "$said/$name.txt"
+    }
+    showed_window() {
+        [ "$(cat "$said/$1.status")" = 0 ] && grep -q "^window appeared: \"$QX_CAPTION\"" "$said/$1.txt" &&
+            [ "$(convert "$build_dir/run-screenshot.png" -format %k info: || echo 0)" -gt 50 ]
+    }
+    build_dir="$PWD/build/$preset"
+    run_headless first
+    showed_window first || { echo "run.sh did not show the launcher's window" >&2; exit 1; }
+    run_headless together-1 &
+    run_headless together-2 &
+    wait
+    displays=$(sed -n 's/^== no X display: running on a private Xvfb, \(:[0-9]*\),.*/\1/p' "$said"/together-*.txt | sort -u)
+    if ! showed_window together-1 || ! showed_window together-2 || [ "$(echo "$displays" | wc -l)" -ne 2 ]; then
+        echo "two runs of run.sh at once did not both show the window, each on its own display ($displays)" >&2
         exit 1
     fi
-    rm -rf "$demo" "$demo.lock"
+    # Running processes (zombies are not), but for this shell's own.
+    running() { ps -e -o stat=,pid=,args= | awk '$1 !~ /^Z/ {$1 = ""; print}' | sort; }
+    running >"$said/before.txt"
+    run_headless quick QX_LAUNCHER_EXE="$demo/drive_c/windows/system32/hostname.exe"
+    running >"$said/after.txt"
+    left=$(comm -13 "$said/before.txt" "$said/after.txt" | grep -v -e ' ps -e ' -e ' awk -v ' -e ' sort$' || true)
+    if [ "$(cat "$said/quick.status")" = 0 ] || ! grep -q "^the launcher ended before its window appeared" "$said/quick.txt"; then
+        echo "run.sh did not fail on a launcher that exits at once" >&2
+        exit 1
+    elif [ -n "$left" ]; then
+        printf 'run.sh left processes running:\n%s\n' "$left" >&2
+        exit 1
+    fi
+    echo "run.sh: window shown on a new demo install and by two runs at once on $(echo $displays); a launcher that" \
+        "exits at once fails the run and leaves nothing running"
+    rm -rf "$demo" "$demo.lock" "$demo.users"
 fi
 
 # The exe players download is i686. Where the 32-bit loader runs natively the suite above ran on it; elsewhere it

@@ -42,32 +42,20 @@ cd "$root"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j2 --target QXLauncher bench_styled_window bench_empty_window startup_bench
 
-display=$(qx_free_display)
-xvfb=
+work=$(mktemp -d)
 cleanup() {
-    if [ -n "$xvfb" ]; then
-        kill "$xvfb" 2>/dev/null || true
-    fi
+    qx_stop_xvfb
     if [ -f "$prefix/system.reg" ]; then
         server=/usr/lib/wine/wineserver64
         [ -x "$server" ] || server=/usr/lib/wine/wineserver
         WINEPREFIX=$prefix "$server" -k 2>/dev/null || true
     fi
+    rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-i=0
-while [ ! -S "/tmp/.X11-unix/X$display" ]; do
-    i=$((i + 1))
-    if [ $i -gt 100 ] || ! kill -0 "$xvfb" 2>/dev/null; then
-        echo "bench/run.sh: Xvfb did not start on :$display" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
+qx_start_xvfb "$work" 1280x1024x24
 
 # Wine sees the host's root as drive Z:.
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
@@ -81,7 +69,7 @@ echo "load:    $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) before the runs"
 echo
 
 status=0
-DISPLAY=:$display "$root/cmake/wine-run.sh" "$prefix" "$build/bench/StartupBench.exe" \
+"$root/cmake/wine-run.sh" "$prefix" "$build/bench/StartupBench.exe" \
     "$(winpath "$build/ui/QXLauncher.exe")" "$(winpath "$build/bench/StyledWindow.exe")" \
     "$(winpath "$build/bench/EmptyWindow.exe")" "${QX_BENCH_ROUNDS:-15}" || status=$?
 echo "  load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -19,13 +19,16 @@ qemu-user-static xauth zip locales-all"
 qx_install_missing() {
     local missing=() pkg
     for pkg in "$@"; do
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
+        case "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" in
+        *"ok installed") ;;
+        *) missing+=("$pkg") ;;
+        esac
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "== installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if ! [[ $'\n'$(dpkg --print-foreign-architectures)$'\n' == *$'\n'i386$'\n'* ]]; then
         $sudo dpkg --add-architecture i386
     fi
     $sudo apt-get update -q
@@ -112,13 +115,32 @@ qx_setup_i386_emulation() {
     echo "32-bit emulation: $did; Wine's 32-bit loader now runs under qemu"
 }
 
-# A free X display number for Xvfb.
-qx_free_display() {
-    local n
-    for n in $(seq 90 120); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { echo "$n"; return; }
+# Starts a private Xvfb on a display number that Xvfb itself finds free, and waits until it accepts connections:
+# qx_start_xvfb WORK_DIR [WxHxD]. Exports DISPLAY and sets QX_XVFB_PID; says why and fails if Xvfb did not come up.
+qx_start_xvfb() {
+    local work=$1 number=""
+    rm -f "$work/xvfb-display"
+    Xvfb -displayfd 3 -screen 0 "${2:-1024x768x24}" -nolisten tcp 3>"$work/xvfb-display" >"$work/xvfb.txt" 2>&1 &
+    QX_XVFB_PID=$!
+    # Xvfb writes the number and a newline once it listens; read fails until the line is whole.
+    for _ in $(seq 1 100); do
+        if IFS= read -r number <"$work/xvfb-display" 2>/dev/null && [ -n "$number" ]; then
+            export DISPLAY=":$number"
+            return 0
+        fi
+        kill -0 "$QX_XVFB_PID" 2>/dev/null || break
+        sleep 0.1
     done
-    echo 121
+    echo "Xvfb did not start: $(tail -n 3 "$work/xvfb.txt" | tr '\n' ' ')" >&2
+    return 1
+}
+
+# Ends the Xvfb that qx_start_xvfb started, and with it whatever still had a window on it.
+qx_stop_xvfb() {
+    [ -n "${QX_XVFB_PID:-}" ] || return 0
+    kill "$QX_XVFB_PID" 2>/dev/null || true
+    wait "$QX_XVFB_PID" 2>/dev/null || true
+    QX_XVFB_PID=""
 }
 
 # A Unix path as Wine's Z: drive shows it to Windows programs.
@@ -144,9 +166,19 @@ qx_title_bar_fonts() {
 }
 
 # The launcher's window as xwininfo lists it: 0x... "title": ("class" "class")  WxH+X+Y  +X+Y (the last pair on the
-# screen). Titles come back from X as UTF-8.
+# screen). It is looked for only inside the Wine desktop this run opened, which bears the run's own name
+# (QX_DESKTOP), so a window of the same title elsewhere on the display is never taken for it. Titles come back from X
+# as UTF-8. The tree is read whole before it is searched.
 qx_launcher_window() {
-    LC_ALL=C.UTF-8 xwininfo -root -tree 2>/dev/null | grep -a -m 1 -F "\"$QX_CAPTION\": "
+    local tree
+    tree=$(LC_ALL=C.UTF-8 xwininfo -root -tree 2>/dev/null) || return 1
+    LC_ALL=C.UTF-8 awk -v desktop="\"$QX_DESKTOP - " -v title="\"$QX_CAPTION\": " '
+        function indent() { match($0, /^ */); return RLENGTH }
+        BEGIN { depth = -1 }
+        depth >= 0 && indent() <= depth { exit }
+        depth >= 0 && index($0, title) { print; found = 1; exit }
+        depth < 0 && index($0, desktop) { depth = indent() }
+        END { exit !found }' <<<"$tree"
 }
 
 # Opens the launcher in a Wine desktop of its own on the current X display, waits for its window and saves a picture
@@ -154,20 +186,22 @@ qx_launcher_window() {
 # by the caller, keeps Wine's output and the launcher's exit status). With no window manager Wine draws no frame; in
 # its desktop it draws the whole window, title bar included. A desktop of its own also works where the prefix's
 # server was started with no display or on another one. Prints that the window appeared, or why it did not and then
-# fails. The launcher keeps running until qx_close_launcher.
+# fails. The launcher keeps running until qx_close_launcher, which the caller runs in every case.
 qx_show_launcher() {
-    local launcher=$1 output=$2 work=$3 start=$SECONDS line="" geometry colours=0
+    local launcher=$1 output=$2 work=$3 start=$SECONDS line="" geometry="" colours=0
     shift 3
+    QX_DESKTOP="QXLauncher-$$"
     # explorer keeps no exit status of the program it starts: a batch file records the launcher's.
     rm -f "$work/status"
     printf '@"%s"\r\n@echo %%errorlevel%% >"%s"\r\n' "$(qx_windows_path "$launcher")" \
         "$(qx_windows_path "$work/status")" >"$work/open.bat"
-    "$@" explorer /desktop=QXLauncher,1024x768 cmd /c "$(qx_windows_path "$work/open.bat")" >"$work/wine.txt" 2>&1 &
-    QX_DESKTOP_PID=$!
-    QX_LAUNCHER_WINDOW=""
+    # A session of its own: what Wine starts from here (the desktop, cmd.exe, the launcher) stays in its process group
+    # QX_RUN_GROUP, while the prefix's server and services run in sessions of their own and are never in it.
+    setsid "$@" explorer "/desktop=$QX_DESKTOP,1024x768" cmd /c "$(qx_windows_path "$work/open.bat")" \
+        >"$work/wine.txt" 2>&1 &
+    QX_RUN_GROUP=$!
     until line=$(qx_launcher_window); do
-        if ! kill -0 "$QX_DESKTOP_PID" 2>/dev/null; then
-            wait "$QX_DESKTOP_PID" 2>/dev/null || true
+        if [ -s "$work/status" ] || ! kill -0 "$QX_RUN_GROUP" 2>/dev/null; then
             echo "the launcher ended before its window appeared, exit status $(tr -d ' \r\n' 2>/dev/null <"$work/status" ||
                 echo unknown)" >&2
             if [ -s "$work/wine.txt" ]; then
@@ -176,22 +210,19 @@ qx_show_launcher() {
             fi
             return 1
         fi
+        if ! qx_display_alive; then
+            return 1
+        fi
         if [ $((SECONDS - start)) -ge 30 ]; then
-            echo "no window titled \"$QX_CAPTION\" after 30 s" >&2
+            echo "no window titled \"$QX_CAPTION\" in the Wine desktop \"$QX_DESKTOP\" after 30 s" >&2
             return 1
         fi
         sleep 0.2
     done
-    QX_LAUNCHER_WINDOW=$(echo "$line" | awk '{print $1}')
-    # Only in its desktop ("QXLauncher - Wine desktop", in the user's language) does Wine draw the title bar.
-    if ! LC_ALL=C.UTF-8 xwininfo -id "$QX_LAUNCHER_WINDOW" -tree 2>/dev/null |
-        grep -a -q '^ *Parent window id: 0x[0-9a-f]* "QXLauncher - '; then
-        echo "the launcher's window is not in Wine's desktop, so it has no title bar: $line" >&2
-        return 1
-    fi
     # Give it time to paint; a single-colour picture means nothing was drawn yet.
     for _ in 1 2 3 4 5; do
         sleep 1
+        qx_display_alive || return 1
         line=$(qx_launcher_window) || line=""
         geometry=$(echo "$line" | sed -n 's/.* \([0-9]*x[0-9]*\)+[-0-9]*+[-0-9]* *+\([-0-9]*\)+\([-0-9]*\) *$/\1+\2+\3/p')
         if [ -n "$geometry" ] && import -window root -crop "$geometry" +repage "$output"; then
@@ -209,16 +240,23 @@ qx_show_launcher() {
     echo "window appeared: \"$QX_CAPTION\" $geometry after $((SECONDS - start)) s, saved $output ($colours colours)"
 }
 
-# Ends what qx_show_launcher started: the launcher, through its own X connection (nothing else in the prefix is
-# touched), and then its desktop, which closes once the launcher has gone.
+# Fails, saying so, once the private Xvfb (if this run started one) has ended.
+qx_display_alive() {
+    [ -z "${QX_XVFB_PID:-}" ] || kill -0 "$QX_XVFB_PID" 2>/dev/null && return 0
+    echo "the X server $DISPLAY that this run started has ended" >&2
+    return 1
+}
+
+# Ends what qx_show_launcher started, and only that: its process group (the launcher, cmd.exe and the desktop), by
+# TERM and, if anything is left after 5 s, KILL. Windows are never killed by id.
 qx_close_launcher() {
-    [ -n "${QX_DESKTOP_PID:-}" ] || return 0
-    [ -z "${QX_LAUNCHER_WINDOW:-}" ] || xkill -id "$QX_LAUNCHER_WINDOW" >/dev/null 2>&1 || true
+    [ -n "${QX_RUN_GROUP:-}" ] || return 0
+    kill -TERM -- "-$QX_RUN_GROUP" 2>/dev/null || true
     for _ in $(seq 1 50); do
-        kill -0 "$QX_DESKTOP_PID" 2>/dev/null || break
+        kill -0 -- "-$QX_RUN_GROUP" 2>/dev/null || break
         sleep 0.1
     done
-    kill "$QX_DESKTOP_PID" 2>/dev/null || true
-    wait "$QX_DESKTOP_PID" 2>/dev/null || true
-    QX_DESKTOP_PID=""
+    kill -KILL -- "-$QX_RUN_GROUP" 2>/dev/null || true
+    wait "$QX_RUN_GROUP" 2>/dev/null || true
+    QX_RUN_GROUP=""
 }

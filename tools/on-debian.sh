@@ -70,6 +70,11 @@ for m in proc sys dev dev/pts; do
     mount --bind "/$m" "$root/$m"
     mounted+=("$root/$m")
 done
+# The scripts inside choose the 32-bit route by the i386 handlers registered there: the same as the host's.
+if [ -e /proc/sys/fs/binfmt_misc/status ]; then
+    mount -t binfmt_misc binfmt_misc "$root/proc/sys/fs/binfmt_misc"
+    mounted+=("$root/proc/sys/fs/binfmt_misc")
+fi
 env=(HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
 [ -z "${CI:-}" ] || env+=("CI=$CI")
 if [ -n "${DISPLAY:-}" ]; then
