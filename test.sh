@@ -100,21 +100,39 @@ if ! skipped run; then
         echo "two runs of run.sh at once did not both show the window, each on its own display ($displays)" >&2
         exit 1
     fi
-    # Running processes (zombies are not), but for this shell's own.
-    running() { ps -e -o stat=,pid=,args= | awk '$1 !~ /^Z/ {$1 = ""; print}' | sort; }
-    running >"$said/before.txt"
-    run_headless quick QX_LAUNCHER_EXE="$demo/drive_c/windows/system32/hostname.exe"
-    running >"$said/after.txt"
-    left=$(comm -13 "$said/before.txt" "$said/after.txt" | grep -v -e ' ps -e ' -e ' awk -v ' -e ' sort$' || true)
-    if [ "$(cat "$said/quick.status")" = 0 ] || ! grep -q "^the launcher ended before its window appeared" "$said/quick.txt"; then
-        echo "run.sh did not fail on a launcher that exits at once" >&2
-        exit 1
-    elif [ -n "$left" ]; then
-        printf 'run.sh left processes running:\n%s\n' "$left" >&2
-        exit 1
-    fi
+    # Running processes (zombies are not), but for kernel threads and this shell's own children (ps, awk, sort).
+    running() {
+        ps -e -o stat=,ppid=,pid=,args= | awk -v me=$$ '$1 !~ /^Z/ && $2 != me && $2 != 2 && $3 != 2 {
+            $1 = $2 = ""; print}' | sort
+    }
+    # A launcher that exits at once, and one that never shows its window (notepad), on the install used as a player's
+    # own prefix whose server is already running: each run fails, saying why, and ends what it started in Wine
+    # (the desktop, cmd.exe and the program), never the prefix's server; the prefix's services stop by themselves.
+    WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -p
+    server=$(pgrep -n -x wineserver64)
+    cmake/wine-run.sh "$demo" hostname >/dev/null # starts its services
+    for check in "quick hostname.exe the launcher ended before its window appeared" \
+        "stuck notepad.exe no window titled"; do
+        read -r name exe reason <<<"$check"
+        running >"$said/before.txt"
+        run_headless "$name" WINEPREFIX="$demo" QX_LAUNCHER_EXE="$demo/drive_c/windows/system32/$exe"
+        for _ in $(seq 1 50); do
+            running >"$said/after.txt"
+            left=$(comm -13 "$said/before.txt" "$said/after.txt")
+            [ -n "$left" ] || break
+            sleep 0.2
+        done
+        if [ "$(cat "$said/$name.status")" = 0 ] || ! grep -q "^$reason" "$said/$name.txt"; then
+            echo "run.sh did not fail, saying \"$reason\", on $exe as the launcher" >&2
+            exit 1
+        elif [ -n "$left" ] || ! kill -0 "$server"; then
+            printf 'run.sh with %s left processes running, or ended the prefix'"'"'s server:\n%s\n' "$exe" "$left" >&2
+            exit 1
+        fi
+    done
+    WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -k
     echo "run.sh: window shown on a new demo install and by two runs at once on $(echo $displays); a launcher that" \
-        "exits at once fails the run and leaves nothing running"
+        "exits at once or never shows fails the run, and what the run started is ended, the prefix's server is not"
     rm -rf "$demo" "$demo.lock" "$demo.users"
 fi
 
