@@ -80,7 +80,7 @@ if ! skipped run; then
     run_headless() {
         local name=$1 status=0
         shift
-        env -u DISPLAY -u WINEPREFIX -u QX_LAUNCHER_EXE QX_DEMO_PREFIX="$demo" "$@" ./run.sh >"$said/$name.txt" 2>&1 ||
+        env -u DISPLAY -u WINEPREFIX -u QX_LAUNCHER_EXE QX_DEMO_PREFIX="$demo" "$@" "$top/run.sh" >"$said/$name.txt" 2>&1 ||
             status=$?
         echo "$status" >"$said/$name.status"
         sed "s/^/[$name] /" "$said/$name.txt"
@@ -89,9 +89,21 @@ if ! skipped run; then
         [ "$(cat "$said/$1.status")" = 0 ] && grep -q "^window appeared: \"$QX_CAPTION\"" "$said/$1.txt" &&
             [ "$(convert "$build_dir/run-screenshot.png" -format %k info: || echo 0)" -gt 50 ]
     }
-    build_dir="$PWD/build/$preset"
-    run_headless first
-    showed_window first || { echo "run.sh did not show the launcher's window" >&2; exit 1; }
+    top=$PWD build_dir="$PWD/build/$preset"
+    # Started through sudo, it stops before doing anything.
+    if [ "$(id -u)" -eq 0 ]; then
+        run_headless sudo SUDO_USER=qx-check
+        if [ "$(cat "$said/sudo.status")" = 0 ] || ! grep -q "not under sudo: run it as qx-check" "$said/sudo.txt"; then
+            echo "run.sh under sudo did not stop" >&2
+            exit 1
+        fi
+    fi
+    # The first run names its demo install relative to the folder it starts in.
+    (cd "$build_dir" && run_headless first QX_DEMO_PREFIX=run-check-prefix)
+    if ! showed_window first || [ ! -f "$demo/.qx-demo" ]; then
+        echo "run.sh did not show the launcher's window on its demo install $demo" >&2
+        exit 1
+    fi
     run_headless together-1 &
     run_headless together-2 &
     wait
@@ -100,10 +112,16 @@ if ! skipped run; then
         echo "two runs of run.sh at once did not both show the window, each on its own display ($displays)" >&2
         exit 1
     fi
-    # Running processes (zombies are not), but for kernel threads and this shell's own children (ps, awk, sort).
-    running() {
-        ps -e -o stat=,ppid=,pid=,args= | awk -v me=$$ '$1 !~ /^Z/ && $2 != me && $2 != 2 && $3 != 2 {
-            $1 = $2 = ""; print}' | sort
+    # The processes a run started, wherever they are now: all inherit QX_DEMO_PREFIX from run_headless (Wine passes
+    # the environment on to Windows programs), and nothing else on the machine has it.
+    run_processes() {
+        local environ pid
+        for environ in /proc/[0-9]*/environ; do
+            pid=${environ#/proc/} pid=${pid%/environ}
+            if grep -q -z -x -F "QX_DEMO_PREFIX=$demo" "$environ" 2>/dev/null; then
+                echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+            fi
+        done
     }
     # A launcher that exits at once, and one that never shows its window (notepad), on the install used as a player's
     # own prefix whose server is already running: each run fails, saying why, and ends what it started in Wine
@@ -114,11 +132,9 @@ if ! skipped run; then
     for check in "quick hostname.exe the launcher ended before its window appeared" \
         "stuck notepad.exe no window titled"; do
         read -r name exe reason <<<"$check"
-        running >"$said/before.txt"
         run_headless "$name" WINEPREFIX="$demo" QX_LAUNCHER_EXE="$demo/drive_c/windows/system32/$exe"
         for _ in $(seq 1 50); do
-            running >"$said/after.txt"
-            left=$(comm -13 "$said/before.txt" "$said/after.txt")
+            left=$(run_processes)
             [ -n "$left" ] || break
             sleep 0.2
         done
