@@ -80,8 +80,8 @@ if ! skipped run; then
     run_headless() {
         local name=$1 status=0
         shift
-        env -u DISPLAY -u WINEPREFIX -u QX_LAUNCHER_EXE QX_DEMO_PREFIX="$demo" "$@" "$top/run.sh" >"$said/$name.txt" 2>&1 ||
-            status=$?
+        env -u DISPLAY -u WINEPREFIX -u QX_LAUNCHER_EXE QX_DEMO_PREFIX="$demo" "$@" "$top/run.sh" \
+            >"$said/$name.txt" 2>&1 || status=$?
         echo "$status" >"$said/$name.status"
         sed "s/^/[$name] /" "$said/$name.txt"
     }
@@ -107,7 +107,8 @@ if ! skipped run; then
     run_headless together-1 &
     run_headless together-2 &
     wait
-    displays=$(sed -n 's/^== no X display: running on a private Xvfb, \(:[0-9]*\),.*/\1/p' "$said"/together-*.txt | sort -u)
+    displays=$(sed -n 's/^== no X display: running on a private Xvfb, \(:[0-9]*\),.*/\1/p' "$said"/together-*.txt |
+        sort -u)
     if ! showed_window together-1 || ! showed_window together-2 || [ "$(echo "$displays" | wc -l)" -ne 2 ]; then
         echo "two runs of run.sh at once did not both show the window, each on its own display ($displays)" >&2
         exit 1

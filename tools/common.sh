@@ -39,7 +39,8 @@ qx_install_missing() {
 # ask to be run as the user, and call sudo themselves for apt-get only. Root with no sudo (containers, CI) is fine.
 qx_refuse_sudo() {
     if [ -n "${SUDO_USER:-}" ] && [ "$(id -u)" -eq 0 ] && [ "$SUDO_USER" != root ]; then
-        echo "$1 runs as yourself, not under sudo: run it as $SUDO_USER (\"$1\"); it asks sudo for the packages only." >&2
+        echo "$1 runs as yourself, not under sudo: run it as $SUDO_USER (\"$1\");" \
+            "it asks sudo for the packages only." >&2
         exit 1
     fi
 }

@@ -28,9 +28,10 @@ if ! command -v debootstrap >/dev/null; then
 fi
 
 # The Debian mirror this machine's apt already uses (deb822 sources first, then sources.list).
-mirror=$(sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources 2>/dev/null | tr ' ' '\n' |
-    grep -v -e security -e '^$' | head -n 1 || true)
-[ -n "$mirror" ] || mirror=$(awk '$1 == "deb" && $2 !~ /security/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
+mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
+    awk '$1 == "URIs:" {for (i = 2; i <= NF; i++) if ($i !~ /security/) {print $i; exit}}' || true)
+[ -n "$mirror" ] ||
+    mirror=$(awk '$1 == "deb" && $2 !~ /security/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
 [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 
 if [ -n "${QX_DEBIAN_ROOT:-}" ]; then
@@ -45,8 +46,8 @@ cleanup() {
         umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true
     done
     # Nothing is removed while anything is still mounted below the system's folder.
-    if [ -z "$keep" ] && ! grep -q -F " $root/" /proc/self/mounts; then
-        rm -rf --one-file-system "$root"
+    if [ -z "$keep" ] && [[ $(</proc/self/mounts) != *" $root/"* ]]; then
+        rm -rf --one-file-system "$root" "$root.debootstrap.log"
     fi
     exit "$status"
 }
@@ -55,8 +56,11 @@ trap 'exit 130' INT TERM
 
 if [ ! -f "$root/.qx-debootstrap-$suite" ]; then
     echo "== making a minimal Debian $suite in $root (from $mirror)"
-    debootstrap --variant=minbase --include=git,ca-certificates "$suite" "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
-        { tail -n 20 "$root.debootstrap.log" >&2; exit 1; }
+    if ! debootstrap --variant=minbase --include=git,ca-certificates "$suite" "$root" "$mirror" \
+        >"$root.debootstrap.log" 2>&1; then
+        tail -n 20 "$root.debootstrap.log" >&2
+        exit 1
+    fi
     rm -f "$root.debootstrap.log"
     # Packages start no services inside the system.
     printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
