@@ -138,30 +138,35 @@ if ! skipped run; then
             fi
         done
     }
-    # A launcher that exits at once, and one that never shows its window (notepad), on the install used as a player's
-    # own prefix whose server is already running: each run fails, saying why, and ends what it started in Wine
-    # (the desktop, cmd.exe and the program), never the prefix's server; the prefix's services stop by themselves.
+    # A launcher that exits at once (hostname.exe), and one that hangs before its window and so does not end with the
+    # X display (never_shows.exe), on the install used as a player's own prefix whose server is already running: each
+    # run fails, saying why, and ends what it started in Wine (the desktop, cmd.exe and the program), never the
+    # prefix's server.
     WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -p
+    trap 'WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -k 2>/dev/null; stop_wine' EXIT
     server=$(pgrep -n -x wineserver64)
     cmake/wine-run.sh "$demo" hostname >/dev/null # starts its services
-    for check in "quick hostname.exe the launcher ended before its window appeared" \
-        "stuck notepad.exe no window titled"; do
-        read -r name exe reason <<<"$check"
-        run_headless "$name" WINEPREFIX="$demo" QX_LAUNCHER_EXE="$demo/drive_c/windows/system32/$exe"
+    fails_cleanly() {
+        local name=$1 exe=$2 reason=$3 left=""
+        run_headless "$name" WINEPREFIX="$demo" QX_LAUNCHER_EXE="$exe"
         for _ in $(seq 1 50); do
             left=$(run_processes)
             [ -n "$left" ] || break
             sleep 0.2
         done
         if [ "$(cat "$said/$name.status")" = 0 ] || ! grep -q "^$reason" "$said/$name.txt"; then
-            echo "run.sh did not fail, saying \"$reason\", on $exe as the launcher" >&2
+            echo "run.sh did not fail, saying \"$reason\", on ${exe##*/} as the launcher" >&2
             exit 1
         elif [ -n "$left" ] || ! kill -0 "$server"; then
-            printf 'run.sh with %s left processes running, or ended the prefix'"'"'s server:\n%s\n' "$exe" "$left" >&2
+            echo "run.sh with ${exe##*/} left processes running, or ended the prefix's server:" >&2
+            echo "$left" >&2
             exit 1
         fi
-    done
+    }
+    fails_cleanly quick "$demo/drive_c/windows/system32/hostname.exe" "the launcher ended before its window appeared"
+    fails_cleanly stuck "$build_dir/tests/never_shows.exe" "no window titled"
     WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -k
+    trap stop_wine EXIT
     echo "run.sh: window shown on a new demo install and by two runs at once on $(echo $displays); a launcher that" \
         "exits at once or never shows fails the run, and what the run started is ended, the prefix's server is not"
     rm -rf "$demo" "$demo.lock" "$demo.users"
