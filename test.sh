@@ -13,6 +13,9 @@ export LC_ALL=C.UTF-8
 qx_refuse_sudo ./test.sh
 
 qx_install_missing $QX_TEST_PACKAGES
+# Debian 12 and 13 differ in Wine (8, 10) and binutils (2.40, 2.44): this says which the tests below ran with.
+echo "== Debian $(cat /etc/debian_version): $(/usr/lib/wine/wine64 --version)," \
+    "$(i686-w64-mingw32-gcc --version | sed -n 1p), $(i686-w64-mingw32-objdump --version | sed -n 1p)"
 
 jobs=$(nproc)
 step() { echo; echo "== $*"; }
