@@ -38,6 +38,7 @@ if [ -n "${QX_DEBIAN_ROOT:-}" ]; then
     root=$(realpath -m "$QX_DEBIAN_ROOT") keep=1
 else
     root=$(mktemp -d "${TMPDIR:-/var/tmp}/qx-debian-$suite.XXXXXX") keep=""
+    chmod 755 "$root" # its /, which every user of the system must be able to enter
 fi
 mounted=()
 cleanup() {
