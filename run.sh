@@ -66,23 +66,32 @@ else
     prefix="${QX_DEMO_PREFIX:-$build/demo-prefix}"
     demo=1
     mkdir -p "$(dirname "$prefix")"
-    # Wine's programs get the lock's descriptor closed (8>&-), so the prefix's server, which outlives them, never
-    # holds it.
+    # Runs using the install hold a shared lock on it; one that has to make or refresh it waits to hold it alone.
+    # Wine's programs get the descriptor closed (8>&-), so the prefix's server, which outlives them, never holds it.
     exec 8>"$prefix.users"
-    flock -x 8
-    if [ ! -f "$prefix/.qx-demo" ]; then
-        echo "== making the demo install in $prefix (once)"
-        cmake/wine-run.sh "$prefix" wineboot >/dev/null 8>&- # creates the prefix
-        cmake/wine-run.sh "$prefix" regedit /S "$(qx_windows_path "$PWD/tools/demo-install.reg")" 8>&-
-        touch "$prefix/.qx-demo"
-    fi
-    [ -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ] || qx_title_bar_fonts "$prefix" cmake/wine-run.sh "$prefix" 8>&-
-    # The installer's directories, with a fresh copy of the stand-in game in each.
-    for dir in "Halvoren 12QX Tc" "Halvoren12QX"; do
-        mkdir -p "$prefix/drive_c/Games/$dir"
-        cp "$build/demo/HALV12QX.exe" "$prefix/drive_c/Games/$dir/HALV12QX.exe"
-    done
     flock -s 8
+    demo_ready() {
+        [ -f "$prefix/.qx-demo" ] && [ -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ] &&
+            cmp -s "$build/demo/HALV12QX.exe" "$prefix/drive_c/Games/Halvoren 12QX Tc/HALV12QX.exe" &&
+            cmp -s "$build/demo/HALV12QX.exe" "$prefix/drive_c/Games/Halvoren12QX/HALV12QX.exe"
+    }
+    if ! demo_ready; then
+        flock -x 8
+        if [ ! -f "$prefix/.qx-demo" ]; then
+            echo "== making the demo install in $prefix (once)"
+            cmake/wine-run.sh "$prefix" wineboot >/dev/null 8>&- # creates the prefix
+            cmake/wine-run.sh "$prefix" regedit /S "$(qx_windows_path "$PWD/tools/demo-install.reg")" 8>&-
+            touch "$prefix/.qx-demo"
+        fi
+        [ -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ] ||
+            qx_title_bar_fonts "$prefix" cmake/wine-run.sh "$prefix" 8>&-
+        # The installer's directories, with the stand-in game of this build in each.
+        for dir in "Halvoren 12QX Tc" "Halvoren12QX"; do
+            mkdir -p "$prefix/drive_c/Games/$dir"
+            cp "$build/demo/HALV12QX.exe" "$prefix/drive_c/Games/$dir/HALV12QX.exe"
+        done
+        flock -s 8
+    fi
     echo "== starting the launcher on the demo install (Chinese edition in C:\\Games\\Halvoren 12QX Tc\\,"
     echo "   Japanese edition in C:\\Games\\Halvoren12QX\\)"
 fi
@@ -90,7 +99,10 @@ export WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="msc
 [ "$preset" = win64 ] && export WINELOADER=$loader
 
 if [ -z "$work" ]; then
-    exec "$loader" "$launcher" 8>&-
+    # Not exec: the shell keeps the demo install's shared lock while the launcher (and the game it starts) run.
+    status=0
+    "$loader" "$launcher" 8>&- || status=$?
+    exit "$status"
 fi
 
 qx_show_launcher "$launcher" "$work/window.png" "$work" "$loader" 8>&-

@@ -109,12 +109,17 @@ if ! skipped run; then
     fi
     # Meanwhile another X server holds the first number from 90 whose files /tmp lacks, as one in a chroot or another
     # mount namespace does (X clients reach it through its abstract socket all the same): no run may land on it.
-    decoy=90
-    while [ -e "/tmp/.X11-unix/X$decoy" ] || [ -e "/tmp/.X$decoy-lock" ]; do decoy=$((decoy + 1)); done
-    Xvfb ":$decoy" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
-    decoy_pid=$!
+    decoy=89 decoy_pid=""
     trap 'kill "$decoy_pid" 2>/dev/null; stop_wine' EXIT
-    until [ -S "/tmp/.X11-unix/X$decoy" ]; do sleep 0.1; done
+    while [ -z "$decoy_pid" ]; do
+        decoy=$((decoy + 1))
+        [ ! -e "/tmp/.X11-unix/X$decoy" ] && [ ! -e "/tmp/.X$decoy-lock" ] || continue
+        Xvfb ":$decoy" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+        decoy_pid=$!
+        # A number held through its abstract socket alone makes this Xvfb end: the next one is tried.
+        until [ -S "/tmp/.X11-unix/X$decoy" ] || ! kill -0 "$decoy_pid" 2>/dev/null; do sleep 0.1; done
+        kill -0 "$decoy_pid" 2>/dev/null || decoy_pid=""
+    done
     rm -f "/tmp/.X11-unix/X$decoy" "/tmp/.X$decoy-lock"
     run_headless together-1 &
     first=$!
@@ -147,7 +152,9 @@ if ! skipped run; then
     # prefix's server.
     WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -p
     trap 'WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -k 2>/dev/null; stop_wine' EXIT
-    server=$(pgrep -n -x wineserver64)
+    for server in $(pgrep -x wineserver64); do
+        grep -q -z -x -F "WINEPREFIX=$demo" "/proc/$server/environ" && break
+    done
     cmake/wine-run.sh "$demo" hostname >/dev/null # starts its services
     fails_cleanly() {
         local name=$1 exe=$2 reason=$3 left=""
@@ -169,6 +176,7 @@ if ! skipped run; then
     fails_cleanly quick "$demo/drive_c/windows/system32/hostname.exe" "the launcher ended before its window appeared"
     fails_cleanly stuck "$build_dir/tests/never_shows.exe" "no window titled"
     WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -k
+    WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -w
     trap stop_wine EXIT
     echo "run.sh: window shown on a new demo install and by two runs at once on $(echo $displays); a launcher that" \
         "exits at once or never shows fails the run, and what the run started is ended, the prefix's server is not"

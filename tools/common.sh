@@ -27,7 +27,14 @@ qx_install_missing() {
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "== installing: ${missing[*]}"
     local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "sudo is not installed: install these as root (su -), then run this again as yourself:" >&2
+            echo "  dpkg --add-architecture i386 && apt-get update && apt-get install --no-install-recommends ${missing[*]}" >&2
+            exit 1
+        fi
+        sudo="sudo"
+    fi
     if ! [[ $'\n'$(dpkg --print-foreign-architectures)$'\n' == *$'\n'i386$'\n'* ]]; then
         $sudo dpkg --add-architecture i386
     fi

@@ -27,17 +27,17 @@ if ! command -v debootstrap >/dev/null; then
     apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
 fi
 
-# The Debian mirror this machine's apt already uses (deb822 sources first, then sources.list).
-mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
-    awk '$1 == "URIs:" {for (i = 2; i <= NF; i++) if ($i !~ /security/) {print $i; exit}}' || true)
-[ -n "$mirror" ] ||
-    mirror=$(awk '$1 == "deb" && $2 !~ /security/ {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
+# The Debian mirror this machine's apt already uses: the first address of a Debian archive (not its security one) in
+# the deb822 sources or in sources.list, whose "[option=…]" fields are passed over; else Debian's own.
+mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null | awk '
+    $1 == "URIs:" || $1 == "deb" {for (i = 2; i <= NF; i++) if ($i ~ /^(https?|ftp):\/\/.*\/debian\/?$/) {print $i; exit}}' ||
+    true)
 [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 
 if [ -n "${QX_DEBIAN_ROOT:-}" ]; then
     root=$(realpath -m "$QX_DEBIAN_ROOT") keep=1
 else
-    root=$(mktemp -d "${TMPDIR:-/var/tmp}/qx-debian-$suite.XXXXXX") keep=""
+    root=$(realpath "$(mktemp -d "${TMPDIR:-/var/tmp}/qx-debian-$suite.XXXXXX")") keep=""
     chmod 755 "$root" # its /, which every user of the system must be able to enter
 fi
 mounted=()
@@ -47,8 +47,10 @@ cleanup() {
         umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true
     done
     # Nothing is removed while anything is still mounted below the system's folder.
-    if [ -z "$keep" ] && [[ $(</proc/self/mounts) != *" $root/"* ]]; then
-        rm -rf --one-file-system "$root" "$root.debootstrap.log"
+    if [ -z "$keep" ]; then
+        if findmnt -R "$root" >/dev/null || ! rm -rf --one-file-system "$root" "$root.debootstrap.log"; then
+            echo "warning: $root is left behind (still mounted, or not removable)" >&2
+        fi
     fi
     exit "$status"
 }
@@ -96,13 +98,14 @@ if [ "$user" != root ]; then
         chroot "$root" env -i "${env[@]}" sh -c 'apt-get update -q >/dev/null &&
             DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends sudo >/dev/null'
         chroot "$root" useradd -m -s /bin/bash "$user"
-        echo "$user ALL=(ALL) NOPASSWD:ALL" >"$root/etc/sudoers.d/$user"
+        echo "$user ALL=(ALL) NOPASSWD:ALL" >"$root/etc/sudoers.d/${user//./_}" # sudo skips names with a dot
     fi
     env[0]=HOME=$home
 fi
 
 rm -rf "$root$home/QXLauncher"
-git clone -q --no-hardlinks "$top" "$root$home/QXLauncher"
+# As root, git clones another user's checkout only when told it is safe.
+git -c safe.directory="$top" -c safe.directory="$top/.git" clone -q --no-hardlinks "$top" "$root$home/QXLauncher"
 chroot "$root" chown -R "$user:" "$home/QXLauncher"
 echo "== Debian $suite ($(cat "$root/etc/debian_version")), as $user, in $home/QXLauncher: $*"
 status=0
