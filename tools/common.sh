@@ -203,13 +203,14 @@ qx_show_launcher() {
     rm -f "$work/status"
     printf '@"%s"\r\n@echo %%errorlevel%% >"%s"\r\n' "$(qx_windows_path "$launcher")" \
         "$(qx_windows_path "$work/status")" >"$work/open.bat"
-    # A session of its own: what Wine starts from here (the desktop, cmd.exe, the launcher) stays in its process group
-    # QX_RUN_GROUP, while the prefix's server and services run in sessions of their own and are never in it.
-    setsid "$@" explorer "/desktop=$QX_DESKTOP,1024x768" cmd /c "$(qx_windows_path "$work/open.bat")" \
+    # What Wine starts from here (the desktop, cmd.exe, the launcher) carries QX_RUN in its environment, which Wine
+    # passes on to the programs it starts; their process groups and sessions differ between Wine 8 and 10.
+    QX_RUN="$QX_DESKTOP-$SECONDS-$RANDOM"
+    QX_RUN=$QX_RUN "$@" explorer "/desktop=$QX_DESKTOP,1024x768" cmd /c "$(qx_windows_path "$work/open.bat")" \
         >"$work/wine.txt" 2>&1 &
-    QX_RUN_GROUP=$!
+    QX_RUN_PID=$!
     until line=$(qx_launcher_window); do
-        if [ -s "$work/status" ] || ! kill -0 "$QX_RUN_GROUP" 2>/dev/null; then
+        if [ -s "$work/status" ] || ! kill -0 "$QX_RUN_PID" 2>/dev/null; then
             echo "the launcher ended before its window appeared, exit status $(tr -d ' \r\n' 2>/dev/null <"$work/status" ||
                 echo unknown)" >&2
             if [ -s "$work/wine.txt" ]; then
@@ -255,16 +256,37 @@ qx_display_alive() {
     return 1
 }
 
-# Ends what qx_show_launcher started, and only that: its process group (the launcher, cmd.exe and the desktop), by
-# TERM and, if anything is left after 5 s, KILL. Windows are never killed by id.
-qx_close_launcher() {
-    [ -n "${QX_RUN_GROUP:-}" ] || return 0
-    kill -TERM -- "-$QX_RUN_GROUP" 2>/dev/null || true
-    for _ in $(seq 1 50); do
-        kill -0 -- "-$QX_RUN_GROUP" 2>/dev/null || break
-        sleep 0.1
+# The processes of this run in Wine, by the QX_RUN in their environment: the launcher, cmd.exe, the desktop. Where
+# the run was the first in the prefix, the prefix's server and Wine's services inherit it too; they belong to the
+# prefix and are passed over.
+qx_run_processes() {
+    local environ pid args
+    for environ in /proc/[0-9]*/environ; do
+        grep -q -z -x -F "QX_RUN=$QX_RUN" "$environ" 2>/dev/null || continue
+        pid=${environ#/proc/} pid=${pid%/environ}
+        args=$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null) || continue
+        case "$args" in
+        *wineserver* | *'\services.exe'* | *'\winedevice.exe'* | *'\plugplay.exe'* | *'\svchost.exe'* | *'\rpcss.exe'* | \
+            *'\explorer.exe /desktop ') continue ;;
+        esac
+        echo "$pid"
     done
-    kill -KILL -- "-$QX_RUN_GROUP" 2>/dev/null || true
-    wait "$QX_RUN_GROUP" 2>/dev/null || true
-    QX_RUN_GROUP=""
+}
+
+# Ends what qx_show_launcher started, and only that (qx_run_processes), by TERM and, for what is left after 5 s,
+# KILL. Windows are never killed by id.
+qx_close_launcher() {
+    [ -n "${QX_RUN:-}" ] || return 0
+    local signal pids pid
+    for signal in TERM KILL; do
+        pids=$(qx_run_processes)
+        [ -n "$pids" ] || break
+        kill -"$signal" $pids 2>/dev/null || true
+        for _ in $(seq 1 50); do
+            for pid in $pids; do kill -0 "$pid" 2>/dev/null && break; done || break
+            sleep 0.1
+        done
+    done
+    wait "$QX_RUN_PID" 2>/dev/null || true
+    QX_RUN=""
 }
