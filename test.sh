@@ -135,17 +135,9 @@ if ! skipped run; then
             "server held :$decoy)" >&2
         exit 1
     fi
-    # The processes a run started, wherever they are now: all inherit QX_DEMO_PREFIX from run_headless (Wine passes
-    # the environment on to Windows programs), and nothing else on the machine has it.
-    run_processes() {
-        local environ pid
-        for environ in /proc/[0-9]*/environ; do
-            pid=${environ#/proc/} pid=${pid%/environ}
-            if grep -q -z -x -F "QX_DEMO_PREFIX=$demo" "$environ" 2>/dev/null; then
-                echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
-            fi
-        done
-    }
+    # The processes a run started, wherever they are now: all inherit QX_DEMO_PREFIX from run_headless, and nothing
+    # else on the machine has it.
+    run_processes() { qx_processes_with "QX_DEMO_PREFIX=$demo"; }
     # A launcher that exits at once (hostname.exe), and one that hangs before its window and so does not end with the
     # X display (never_shows.exe), on the install used as a player's own prefix whose server is already running: each
     # run fails, saying why, and ends what it started in Wine (the desktop, cmd.exe and the program), never the

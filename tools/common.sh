@@ -256,16 +256,24 @@ qx_display_alive() {
     return 1
 }
 
+# qx_processes_with NAME=VALUE: "PID COMMAND LINE" of each process with that variable in its environment. Wine passes
+# the environment on to the programs it starts, so this finds them whatever their process group or session.
+qx_processes_with() {
+    local environ pid
+    for environ in /proc/[0-9]*/environ; do
+        grep -q -z -x -F "$1" "$environ" 2>/dev/null || continue
+        pid=${environ#/proc/} pid=${pid%/environ}
+        echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+    done
+}
+
 # The processes of this run in Wine, by the QX_RUN in their environment: the launcher, cmd.exe, the desktop. Where
 # the run was the first in the prefix, the prefix's server and Wine's services inherit it too; they belong to the
 # prefix and are passed over.
 qx_run_processes() {
-    local environ pid args
-    for environ in /proc/[0-9]*/environ; do
-        grep -q -z -x -F "QX_RUN=$QX_RUN" "$environ" 2>/dev/null || continue
-        pid=${environ#/proc/} pid=${pid%/environ}
-        args=$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null) || continue
-        case "$args" in
+    local pid args
+    qx_processes_with "QX_RUN=$QX_RUN" | while read -r pid args; do
+        case "$args " in
         *wineserver* | *'\services.exe'* | *'\winedevice.exe'* | *'\plugplay.exe'* | *'\svchost.exe'* | *'\rpcss.exe'* | \
             *'\explorer.exe /desktop ') continue ;;
         esac
