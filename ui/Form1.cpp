@@ -191,40 +191,35 @@ void Form1::OnActivate(bool active) {
     SetFocus(lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : Control(kCommand1));
 }
 
-// The layout is made for the new DPI first, then the frame follows in one move: the layout's client area plus a title
-// bar and borders that per-monitor DPI v2 scales and v1 (Windows 8.1, 10 before 1703) leaves as they were, centred on
-// the suggested rectangle (which scales the whole window either way) so that it stays on the monitor that asked. A
-// minimized window gets the same size as its normal placement, where it comes back. A DPI change nested in the move
-// (the window crossing another monitor's edge) has laid out and sized the window for its own DPI: it stands.
+// The layout is made for the new DPI first, then the frame follows in one move (Form1FrameAfterDpiChange), so that
+// it stays on the monitor that asked. A minimized window gets the same size as its normal placement, where it comes
+// back, and stays minimized and in the background. A DPI change nested in the move (the window crossing another
+// monitor's edge) has laid out and sized the window for its own DPI: it stands.
 void Form1::OnDpiChanged(int dpi, const RECT& suggested) {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     GetWindowPlacement(hwnd_, &placement);
-    const RECT normal = placement.rcNormalPosition;
-    const SIZE before = Form1ClientSize(dpi_);
+    auto pixels = [](const RECT& r) { return PixelRect{r.left, r.top, r.right - r.left, r.bottom - r.top}; };
+    const DpiChange change{dpi_,
+                           dpi,
+                           NonClientScalesWithDpi(hwnd_),
+                           Form1NonClientSize,
+                           pixels(placement.rcNormalPosition),
+                           pixels(suggested),
+                           IsIconic(hwnd_) != FALSE};
     dpi_ = dpi;
     ApplyFont();
     PlaceControls();
     InvalidateRect(hwnd_, nullptr, TRUE);
 
-    SIZE frame = Form1FrameSize(dpi);
-    if (!NonClientScalesWithDpi(hwnd_)) {
-        const SIZE client = Form1ClientSize(dpi);
-        frame = {client.cx + (normal.right - normal.left - before.cx),
-                 client.cy + (normal.bottom - normal.top - before.cy)};
-    }
-    auto centred = [&frame](const RECT& on) {
-        const LONG left = on.left + (on.right - on.left - frame.cx) / 2,
-                   top = on.top + (on.bottom - on.top - frame.cy) / 2;
-        return RECT{left, top, left + frame.cx, top + frame.cy};
-    };
-    if (IsIconic(hwnd_)) {
-        placement.rcNormalPosition = centred(normal);
+    const PixelRect to = Form1FrameAfterDpiChange(change);
+    if (change.minimized) {
+        placement.rcNormalPosition = RECT{to.left, to.top, to.left + to.width, to.top + to.height};
+        placement.showCmd = SW_SHOWMINNOACTIVE; // as it is: SW_SHOWMINIMIZED would bring it forward
         SetWindowPlacement(hwnd_, &placement);
         return;
     }
-    const RECT to = centred(suggested);
-    SetWindowPos(hwnd_, nullptr, to.left, to.top, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, to.left, to.top, to.width, to.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The controls are given the new font before the old one is deleted.

@@ -4,12 +4,18 @@
 #include "Layout.h"
 
 SIZE Form1ClientSize(int dpi) {
-    return SIZE{TwipsToPixels(kForm1ClientWidth, dpi), TwipsToPixels(kForm1ClientHeight, dpi)};
+    const PixelSize client = Form1ClientPixels(dpi);
+    return SIZE{client.width, client.height};
 }
 
 SIZE Form1FrameSize(int dpi) {
     const SIZE client = Form1ClientSize(dpi);
     return WindowSizeForClient(client.cx, client.cy, kForm1Style, kForm1ExStyle, dpi);
+}
+
+PixelSize Form1NonClientSize(int dpi) {
+    const SIZE client = Form1ClientSize(dpi), frame = Form1FrameSize(dpi);
+    return PixelSize{frame.cx - client.cx, frame.cy - client.cy};
 }
 
 // SW_RESTORE shows a new window normal, as SW_SHOWNORMAL does, but Windows replaces a program's first SW_SHOWNORMAL or

@@ -2,6 +2,8 @@
 // start-up benchmark's reference windows, so that all of them open the same frame.
 #pragma once
 
+#include "Layout.h"
+
 #include <windows.h>
 
 constexpr DWORD kForm1Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -11,6 +13,8 @@ constexpr DWORD kForm1ExStyle = WS_EX_CONTROLPARENT;
 SIZE Form1ClientSize(int dpi);
 // The outer size of Form1 whose client area is the layout's, at `dpi`.
 SIZE Form1FrameSize(int dpi);
+// Form1's title bar and borders at `dpi`, as the system computes them for a window that scales them per monitor.
+PixelSize Form1NonClientSize(int dpi);
 // The show command Form1 is shown with, for the one the program was started with. The frame is fixed, so a shortcut
 // set to "Run: Maximized" shows it normal; "Minimized" stays minimized.
 int Form1ShowCommand(int requested);

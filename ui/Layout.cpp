@@ -26,6 +26,24 @@ int TwipsToPixels(int twips, int dpi) {
     return static_cast<int>(scaled >= 0 ? (scaled + half) / kTwipsPerInch : -((-scaled + half) / kTwipsPerInch));
 }
 
+PixelSize Form1ClientPixels(int dpi) {
+    return PixelSize{TwipsToPixels(kForm1ClientWidth, dpi), TwipsToPixels(kForm1ClientHeight, dpi)};
+}
+
+PixelRect Form1FrameAfterDpiChange(const DpiChange& change) {
+    const PixelSize client = Form1ClientPixels(change.newDpi);
+    PixelSize edges;
+    if (change.nonClientScales) {
+        edges = change.nonClientAt(change.newDpi);
+    } else {
+        const PixelSize before = Form1ClientPixels(change.oldDpi);
+        edges = {change.normal.width - before.width, change.normal.height - before.height};
+    }
+    const int width = client.width + edges.width, height = client.height + edges.height;
+    const PixelRect& on = change.minimized ? change.normal : change.suggested;
+    return PixelRect{on.left + (on.width - width) / 2, on.top + (on.height - height) / 2, width, height};
+}
+
 PixelRect ControlRect(std::size_t index, int dpi) {
     const ControlSpec& c = kForm1Controls[index];
     PixelRect r{TwipsToPixels(c.left, dpi), TwipsToPixels(c.top, dpi), TwipsToPixels(c.width, dpi),
