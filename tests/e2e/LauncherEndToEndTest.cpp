@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -190,16 +191,10 @@ protected:
     }
 
     void TearDown() override {
-        if (launcher_.hProcess) {
-            if (WaitForSingleObject(launcher_.hProcess, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(launcher_.hProcess, 1);
-                WaitForSingleObject(launcher_.hProcess, 5000);
-            }
-            CloseHandle(launcher_.hProcess);
-            CloseHandle(launcher_.hThread);
-        }
+        EndLauncher();
         testreg::DeleteTree("Software\\ORIM");
         for (const auto& dir : gameDirs_) {
+            DeleteFileW((dir + L"QXLauncher.exe").c_str());
             DeleteFileW((dir + L"HALV12QX.exe").c_str());
             DeleteFileW((dir + L"launch-record.txt").c_str());
         }
@@ -219,17 +214,35 @@ protected:
         ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (dir + L"HALV12QX.exe").c_str(), FALSE));
     }
 
-    // Starts QXLauncher.exe (from C:\ unless told otherwise) and waits until its window is ready for input.
-    void StartLauncher(const std::wstring& exe = LauncherExe(), const std::wstring& directory = L"C:\\") {
+    // Starts QXLauncher.exe (from C:\ unless told otherwise) as Explorer does, with the default error mode and the
+    // show command a shortcut may set, and waits until its window is ready for input.
+    void StartLauncher(const std::wstring& exe = LauncherExe(), const std::wstring& directory = L"C:\\",
+                       int shortcutShowCommand = -1) {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
+        if (shortcutShowCommand >= 0) {
+            startup.dwFlags = STARTF_USESHOWWINDOW;
+            startup.wShowWindow = static_cast<WORD>(shortcutShowCommand);
+        }
         std::wstring line = L"\"" + exe + L"\"";
-        ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
-                                   &startup, &launcher_));
+        ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
+                                   nullptr, directory.c_str(), &startup, &launcher_));
         WaitForInputIdle(launcher_.hProcess, Scaled(15000));
         window_ = WaitForWindow(launcher_.dwProcessId, L"QXLauncherForm1");
         ASSERT_NE(window_, nullptr);
         ASSERT_EQ(WindowText(window_), L"Ostrel制作 ");
+    }
+
+    void EndLauncher() {
+        if (!launcher_.hProcess)
+            return;
+        if (WaitForSingleObject(launcher_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(launcher_.hProcess, 1);
+            WaitForSingleObject(launcher_.hProcess, 5000);
+        }
+        CloseHandle(launcher_.hProcess);
+        CloseHandle(launcher_.hThread);
+        launcher_ = {};
     }
 
     HWND C(ControlId id) const { return GetDlgItem(window_, id); }
@@ -433,44 +446,65 @@ TEST_F(LauncherEndToEnd, AnEditionWithoutInstallationDoesNotStartTheGameLaunched
 }
 
 // Calls a kernel32 function with a text as its one argument (which GetErrorMode ignores) in another process, on a
-// thread started there, and returns its result: kernel32 lies at the same address in every process of one bitness.
-DWORD CallInProcess(HANDLE process, const char* function, const std::wstring& text = L"") {
+// thread started there, and returns its result once the thread has ended (a thread still running gives STILL_ACTIVE);
+// nothing if a step failed. kernel32 lies at the same address in every process of one bitness.
+std::optional<DWORD> CallInProcess(HANDLE process, const char* function, const std::wstring& text = L"") {
     const SIZE_T size = (text.size() + 1) * sizeof(wchar_t);
     void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
-    WriteProcessMemory(process, remote, text.c_str(), size, nullptr);
     auto entry = reinterpret_cast<LPTHREAD_START_ROUTINE>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), function)));
-    DWORD result = 0xFFFFFFFF;
-    if (HANDLE thread = CreateRemoteThread(process, nullptr, 0, entry, remote, 0, nullptr)) {
-        WaitForSingleObject(thread, Scaled(10000));
-        GetExitCodeThread(thread, &result);
+    std::optional<DWORD> result;
+    HANDLE thread = remote && entry && WriteProcessMemory(process, remote, text.c_str(), size, nullptr)
+                        ? CreateRemoteThread(process, nullptr, 0, entry, remote, 0, nullptr)
+                        : nullptr;
+    if (thread) {
+        DWORD code = 0;
+        if (WaitForSingleObject(thread, Scaled(10000)) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &code))
+            result = code;
         CloseHandle(thread);
     }
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return result;
 }
 
 // The launcher unpacked beside a DLL and started from that folder, as from Downloads. Its first step made critical
-// errors fail quietly and took that folder out of its DLL search: a bare name loaded in it afterwards, as system code
-// loads on its behalf, does not find the DLL.
+// errors fail quietly (it started with the default mode, as from Explorer) and took that folder out of its DLL search:
+// a bare name loaded in it afterwards, as system code loads on its behalf, does not find the DLL. The same DLL by its
+// full path does: the remote load works.
 TEST_F(LauncherEndToEnd, TheLauncherFailsCriticalErrorsQuietlyAndLoadsNoDllBesideIt) {
     PlantedDlls planted({L"qxprobe.dll", L"QXLauncher.exe"});
     ASSERT_TRUE(CopyFileW(LauncherExe().c_str(), (planted.dir + L"QXLauncher.exe").c_str(), FALSE));
     StartLauncher(planted.dir + L"QXLauncher.exe", planted.dir);
-    const DWORD mode = CallInProcess(launcher_.hProcess, "GetErrorMode");
-    ASSERT_NE(mode, 0xFFFFFFFF) << "no thread could be started in the launcher";
-    EXPECT_TRUE(mode & SEM_FAILCRITICALERRORS);
-    CallInProcess(launcher_.hProcess, "LoadLibraryW", L"qxprobe.dll");
+    const std::optional<DWORD> mode = CallInProcess(launcher_.hProcess, "GetErrorMode");
+    ASSERT_TRUE(mode) << "no call in the launcher completed";
+    EXPECT_TRUE(*mode & SEM_FAILCRITICALERRORS);
+    ASSERT_TRUE(CallInProcess(launcher_.hProcess, "LoadLibraryW", planted.dir + L"qxprobe.dll"));
+    ASSERT_EQ(planted.Loaded(), std::vector<std::wstring>{L"qxprobe.dll"}) << "the control: a full path loads";
+    ASSERT_TRUE(CallInProcess(launcher_.hProcess, "LoadLibraryW", L"qxprobe.dll"));
     EXPECT_EQ(planted.Loaded(), std::vector<std::wstring>{});
     PostMessageW(window_, WM_CLOSE, 0, 0);
     EXPECT_TRUE(LauncherEnds());
 }
 
-// With no installation recorded, a launcher started from the game's own folder (a copy put there) starts the game
-// beside it.
+// A shortcut set to "Run: Maximized" opens the fixed frame normal; "Minimized" opens it minimized, in the background
+// or not.
+TEST_F(LauncherEndToEnd, AShortcutsShowCommandOpensTheWindowNormalOrMinimized) {
+    for (int shortcut : {SW_SHOWMAXIMIZED, SW_SHOWMINNOACTIVE, SW_SHOWMINIMIZED}) {
+        SCOPED_TRACE(shortcut);
+        StartLauncher(LauncherExe(), L"C:\\", shortcut);
+        EXPECT_FALSE(IsZoomed(window_));
+        EXPECT_EQ(IsIconic(window_) != FALSE, shortcut != SW_SHOWMAXIMIZED);
+        EndLauncher();
+    }
+}
+
+// With no installation recorded, a launcher copied into the game's folder and started there (a double-click) starts
+// the game beside it.
 TEST_F(LauncherEndToEnd, WithNoInstallationRecordedTheGameBesideTheLauncherStarts) {
     testreg::DeleteTree(kJapaneseInstall);
-    StartLauncher(LauncherExe(), japaneseDir_);
+    ASSERT_TRUE(CopyFileW(LauncherExe().c_str(), (japaneseDir_ + L"QXLauncher.exe").c_str(), FALSE));
+    StartLauncher(japaneseDir_ + L"QXLauncher.exe", japaneseDir_);
     Click(kZop2);
     ClickStartGame();
 
