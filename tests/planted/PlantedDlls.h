@@ -8,11 +8,16 @@
 #include <vector>
 
 struct PlantedDlls {
-    explicit PlantedDlls(const std::vector<std::wstring>& dlls, const std::wstring& tag = L"") : names(dlls) {
+    // `folder` (ending in a separator) puts them in a folder that exists and stays, instead of a new one.
+    explicit PlantedDlls(const std::vector<std::wstring>& dlls, const std::wstring& tag = L"",
+                         const std::wstring& folder = L"")
+        : names(dlls), dir(folder), ownsDir(folder.empty()) {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        dir = std::wstring(temp) + L"qx planted " + std::to_wstring(GetCurrentProcessId()) + tag + L"\\";
-        CreateDirectoryW(dir.c_str(), nullptr);
+        if (ownsDir) {
+            dir = std::wstring(temp) + L"qx planted " + std::to_wstring(GetCurrentProcessId()) + tag + L"\\";
+            CreateDirectoryW(dir.c_str(), nullptr);
+        }
         std::wstring source = L"Z:" QX_PLANTED_DLL;
         for (auto& c : source)
             c = c == L'/' ? L'\\' : c;
@@ -23,7 +28,8 @@ struct PlantedDlls {
         Loaded();
         for (const auto& name : names)
             DeleteFileW((dir + name).c_str());
-        RemoveDirectoryW(dir.c_str());
+        if (ownsDir)
+            RemoveDirectoryW(dir.c_str());
     }
 
     // The planted DLLs that some process loaded since the last call.
@@ -37,5 +43,6 @@ struct PlantedDlls {
 
     std::vector<std::wstring> names; // with any other file put in the folder, to be removed with it
     std::wstring dir;
+    bool ownsDir;
     bool ready = true;
 };

@@ -127,23 +127,33 @@ UINT CurrentErrorMode() {
 // Preparing the process, as the launcher does first thing: critical errors fail quietly (GoogleTest set a mode of its
 // own, so this starts from none), and a bare DLL name is no longer looked for in the current folder. Where
 // SetDefaultDllDirectories is missing (XP, Vista and 7 without their update), making the system folder the DLL
-// directory does that. Elsewhere SetDllDirectoryW is left alone (its setting would pass on to the game), and a folder
-// that a component adds later is searched. Older Windows first: the default search cannot be had back in one process.
+// directory does that. Elsewhere SetDllDirectoryW is left alone (its setting would pass on to the game), the exe's own
+// folder leaves the search too, and a folder that a component adds later is searched. Older Windows first: the default
+// search cannot be had back in one process.
 void ExpectPreparedProcess(bool olderWindows) {
-    PlantedDlls current({L"qxprobe.dll"}), added({L"qxadded.dll"}, L" added");
-    ASSERT_TRUE(current.ready && added.ready);
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring selfDir = self;
+    selfDir.erase(selfDir.find_last_of(L'\\') + 1);
+    PlantedDlls current({L"qxprobe.dll"}), added({L"qxadded.dll"}, L" added"), beside({L"qxbeside.dll"}, L"", selfDir);
+    ASSERT_TRUE(current.ready && added.ready && beside.ready);
     SetDllDirectoryW(nullptr);
     ASSERT_TRUE(SetCurrentDirectoryW(current.dir.c_str()));
     LoadLibraryW(L"qxprobe.dll");
+    LoadLibraryW(L"qxbeside.dll");
     ASSERT_EQ(current.Loaded(), std::vector<std::wstring>{L"qxprobe.dll"})
         << "the control: the current folder is searched";
+    ASSERT_EQ(beside.Loaded(), std::vector<std::wstring>{L"qxbeside.dll"}) << "the control: the exe's folder is searched";
     SetErrorMode(0);
     HideNewerSystemFunctions(olderWindows);
     PrepareProcess();
     HideNewerSystemFunctions(false);
     EXPECT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS);
     LoadLibraryW(L"qxprobe.dll");
+    LoadLibraryW(L"qxbeside.dll");
     EXPECT_TRUE(current.Loaded().empty());
+    // Without SetDefaultDllDirectories nothing takes the exe's folder out: Windows searches it first.
+    EXPECT_EQ(beside.Loaded().size(), olderWindows ? 1u : 0u);
     wchar_t directory[MAX_PATH] = {}, system[MAX_PATH] = {};
     GetDllDirectoryW(MAX_PATH, directory);
     GetSystemDirectoryW(system, MAX_PATH);
