@@ -294,7 +294,16 @@ struct {
     WNDPROC original = nullptr;
     int moves = 0;
     int nestedDpi = 0;
+    std::vector<int> minMax; // the show commands minimizing or restoring a window asked for
 } gMoves;
+
+// Wine ignores a show command that would activate a window minimized already; Windows brings it forward. The hook
+// sees the command on both.
+LRESULT CALLBACK RecordMinMax(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_MINMAX)
+        gMoves.minMax.push_back(LOWORD(lParam));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 LRESULT CALLBACK CountMoves(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_WINDOWPOSCHANGED) {
@@ -350,7 +359,12 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         }
         gMoves.moves = 0;
         gMoves.nestedDpi = row.nestedDpi;
+        gMoves.minMax.clear();
+        HHOOK hook = SetWindowsHookExW(WH_CBT, RecordMinMax, nullptr, GetCurrentThreadId());
         SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
+        UnhookWindowsHookEx(hook);
+        for (int command : gMoves.minMax)
+            EXPECT_EQ(command, SW_SHOWMINNOACTIVE) << "a show command that restores or activates";
         dpi = row.nestedDpi ? row.nestedDpi : row.dpi;
         if (row.minimized) {
             EXPECT_TRUE(IsIconic(form_->Hwnd())) << "restored by the change";
