@@ -294,13 +294,14 @@ struct {
     WNDPROC original = nullptr;
     int moves = 0;
     int nestedDpi = 0;
-    std::vector<int> minMax; // the show commands minimizing or restoring a window asked for
+    HWND form = nullptr;
+    std::vector<int> minMax; // the show commands minimizing or restoring the form asked for
 } gMoves;
 
 // Wine ignores a show command that would activate a window minimized already; Windows brings it forward. The hook
 // sees the command on both.
 LRESULT CALLBACK RecordMinMax(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_MINMAX)
+    if (code == HCBT_MINMAX && reinterpret_cast<HWND>(wParam) == gMoves.form)
         gMoves.minMax.push_back(LOWORD(lParam));
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -360,11 +361,13 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         gMoves.moves = 0;
         gMoves.nestedDpi = row.nestedDpi;
         gMoves.minMax.clear();
+        gMoves.form = form_->Hwnd();
         HHOOK hook = SetWindowsHookExW(WH_CBT, RecordMinMax, nullptr, GetCurrentThreadId());
         SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
         UnhookWindowsHookEx(hook);
         for (int command : gMoves.minMax)
-            EXPECT_EQ(command, SW_SHOWMINNOACTIVE) << "a show command that restores or activates";
+            EXPECT_EQ(command, SW_SHOWMINNOACTIVE) << "a show command that restores or activates: "
+                                                   << testing::PrintToString(gMoves.minMax);
         dpi = row.nestedDpi ? row.nestedDpi : row.dpi;
         if (row.minimized) {
             EXPECT_TRUE(IsIconic(form_->Hwnd())) << "restored by the change";

@@ -135,22 +135,24 @@ void ExpectPreparedProcess(bool olderWindows) {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring selfDir = self;
     selfDir.erase(selfDir.find_last_of(L'\\') + 1);
-    PlantedDlls current({L"qxprobe.dll"}), added({L"qxadded.dll"}, L" added"), beside({L"qxbeside.dll"}, L"", selfDir);
+    // Named for this process: the other tests' processes plant theirs in the same folder.
+    const std::wstring besideName = L"qxbeside" + std::to_wstring(GetCurrentProcessId()) + L".dll";
+    PlantedDlls current({L"qxprobe.dll"}), added({L"qxadded.dll"}, L" added"), beside({besideName}, L"", selfDir);
     ASSERT_TRUE(current.ready && added.ready && beside.ready);
     SetDllDirectoryW(nullptr);
     ASSERT_TRUE(SetCurrentDirectoryW(current.dir.c_str()));
     LoadLibraryW(L"qxprobe.dll");
-    LoadLibraryW(L"qxbeside.dll");
+    LoadLibraryW(besideName.c_str());
     ASSERT_EQ(current.Loaded(), std::vector<std::wstring>{L"qxprobe.dll"})
         << "the control: the current folder is searched";
-    ASSERT_EQ(beside.Loaded(), std::vector<std::wstring>{L"qxbeside.dll"}) << "the control: the exe's folder is searched";
+    ASSERT_EQ(beside.Loaded(), std::vector<std::wstring>{besideName}) << "the control: the exe's folder is searched";
     SetErrorMode(0);
     HideNewerSystemFunctions(olderWindows);
     PrepareProcess();
     HideNewerSystemFunctions(false);
     EXPECT_TRUE(CurrentErrorMode() & SEM_FAILCRITICALERRORS);
     LoadLibraryW(L"qxprobe.dll");
-    LoadLibraryW(L"qxbeside.dll");
+    LoadLibraryW(besideName.c_str());
     EXPECT_TRUE(current.Loaded().empty());
     // Without SetDefaultDllDirectories nothing takes the exe's folder out: Windows searches it first.
     EXPECT_EQ(beside.Loaded().size(), olderWindows ? 1u : 0u);
