@@ -3,14 +3,8 @@
 # The files sit in one folder named after the zip; batch files get Windows line endings, for cmd.exe.
 cmake_minimum_required(VERSION 3.20)
 
-foreach(var FILES WORK OUT ZIP)
-    if(NOT DEFINED ${var})
-        message(FATAL_ERROR "package-tests.cmake: -D${var}=... is missing")
-    endif()
-endforeach()
-if(NOT ZIP OR NOT EXISTS "${ZIP}")
-    message(FATAL_ERROR "package-tests.cmake: the zip program was not found; install it (Debian: apt-get install zip)")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/package-args.cmake)
+qx_package_args(package-tests.cmake FILES WORK OUT)
 
 get_filename_component(folder "${OUT}" NAME)
 string(REGEX REPLACE "\\.zip$" "" folder "${folder}")

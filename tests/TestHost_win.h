@@ -18,6 +18,15 @@ inline std::wstring WinePath(const char* unixPath) {
     return path;
 }
 
+// A folder of this process's own below the temporary folder, made if missing, with a trailing separator.
+inline std::wstring TempFolder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = temp + name + L" " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
 // `name` in this program's folder if it is there, as the kit ships it, else the build's `builtPath`.
 inline std::wstring Companion(const wchar_t* name, const char* builtPath) {
     wchar_t self[MAX_PATH] = {};

@@ -32,15 +32,18 @@ std::wstring LauncherExe() {
     return length > 0 && length < MAX_PATH ? WinePath(path) : Companion(L"QXLauncher.exe", QX_LAUNCHER_EXE);
 }
 
-// A Windows path as Unix programs see it, under Wine.
-std::string UnixPath(const std::wstring& path) {
+// A Windows path as Unix programs see it, under Wine (whose Unix file names are UTF-8 here).
+std::wstring UnixPath(const std::wstring& path) {
     using ToUnix = char*(CDECL*)(const wchar_t*);
     auto toUnix = reinterpret_cast<ToUnix>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
-    const std::string result = unixPath ? unixPath : "";
+    const int length = unixPath ? MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, nullptr, 0) : 0;
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, result.data(), length);
     HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
+    return result.substr(0, result.find(L'\0'));
 }
 
 // Every wait, stretched by QX_E2E_TIME_SCALE where the exe under test runs emulated and starts many times slower.
@@ -164,9 +167,8 @@ bool BoxShowsIcon(HWND box, const wchar_t* expected) {
 class LauncherEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        base_ = std::wstring(temp) + L"QX Tests " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        base_ = TempFolder(L"QX Tests");
+        createdDirs_.push_back(base_);
         chineseDir_ = base_ + L"Halvoren 12QX Tc\\";
         japaneseDir_ = base_ + L"Halvoren 12QX\\";
         InstallStandIn(chineseDir_);
@@ -613,9 +615,9 @@ protected:
         const wchar_t* loader = binaryType == SCS_64BIT_BINARY ? L"/usr/lib/wine/wine64" : L"/usr/lib/wine/wine";
         const std::string setting = locale;
         const std::wstring wideLocale(setting.begin(), setting.end());
-        const std::string exe = UnixPath(LauncherExe());
-        std::wstring line = L"/usr/bin/env LANG=" + wideLocale + L" LC_ALL=" + wideLocale + L" \"" + loader + L"\" \"" +
-                            std::wstring(exe.begin(), exe.end()) + L"\"";
+        const std::wstring exe = UnixPath(LauncherExe());
+        std::wstring line =
+            L"/usr/bin/env LANG=" + wideLocale + L" LC_ALL=" + wideLocale + L" \"" + loader + L"\" \"" + exe + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION unixProcess{};

@@ -181,23 +181,39 @@ int Sum(const std::string& xml, const char* tag, const char* name) {
     return sum;
 }
 
+// GoogleTest opens its report by the name of the current folder in the system's code page: a folder whose name that
+// code page cannot hold is given to the programs by its short name, where the volume keeps short names.
+std::wstring WorkingFolder(const std::wstring& folder) {
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    wchar_t shortName[MAX_PATH];
+    const DWORD length = lossy ? GetShortPathNameW(folder.c_str(), shortName, MAX_PATH) : 0;
+    return length > 0 && length < MAX_PATH ? shortName : folder;
+}
+
 struct Counts {
     int passed = 0, failed = 0, skipped = 0;
 };
 
-// Runs one test program in the kit's folder, its report beside it; a program that ends badly or writes no report
-// counts as one failure more than its report shows.
+// Runs one test program in the kit's folder, its report (NAME.xml) and output (NAME.txt) beside it; a program that
+// ends badly or writes no report counts as one failure more than its report shows.
 Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
     const std::wstring stem = program.substr(0, program.rfind(L'.'));
     const std::wstring report = folder + stem + L".xml";
     DeleteFileW(report.c_str());
     std::wstring line = L"\"" + folder + program + L"\" --gtest_output=xml:" + stem + L".xml";
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE output = CreateFileW((folder + stem + L".txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION process{};
     DWORD exitCode = 1;
-    if (CreateProcessW((folder + program).c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                       &startup, &process)) {
+    if (output != INVALID_HANDLE_VALUE &&
+        CreateProcessW((folder + program).c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                       WorkingFolder(folder).c_str(), &startup, &process)) {
         if (WaitForSingleObject(process.hProcess, 30 * 60 * 1000) == WAIT_TIMEOUT)
             TerminateProcess(process.hProcess, ERROR_TIMEOUT);
         WaitForSingleObject(process.hProcess, INFINITE);
@@ -205,6 +221,8 @@ Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
+    if (output != INVALID_HANDLE_VALUE)
+        CloseHandle(output);
     Counts counts;
     std::string xml;
     const bool reported = ReadFileWhole(report, xml) && xml.find("<testsuites ") != std::string::npos;

@@ -40,10 +40,7 @@ std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> Stored() {
 class KitRunner : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        kit_ = std::wstring(temp) + L"qx kit 测试 " + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(kit_.c_str(), nullptr);
+        kit_ = TempFolder(L"qx kit 测试");
         ASSERT_TRUE(
             CopyFileW(Companion(L"kit-runner.exe", QX_KIT_RUNNER).c_str(), (kit_ + L"kit-runner.exe").c_str(), FALSE));
         ASSERT_TRUE(CopyFileW(Companion(L"kit_crasher.exe", QX_KIT_CRASHER).c_str(),
@@ -55,7 +52,8 @@ protected:
     }
     void TearDown() override {
         SetEnvironmentVariableW(L"QX_KIT_CRASHER_WAIT", nullptr);
-        for (const wchar_t* file : {L"kit-runner.exe", L"kit_crasher.exe", L"kit_crasher.xml", L"orim-backup.bin"})
+        for (const wchar_t* file :
+             {L"kit-runner.exe", L"kit_crasher.exe", L"kit_crasher.xml", L"kit_crasher.txt", L"orim-backup.bin"})
             DeleteFileW((kit_ + file).c_str());
         RemoveDirectoryW(kit_.c_str());
         testreg::DeleteTree("Software\\ORIM");
