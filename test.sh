@@ -84,8 +84,9 @@ if ! skipped kit; then
     kit_template="$kit_prefix-new"
     zip="$PWD/build/$preset/QXLauncher-1.00-$preset-tests.zip"
     stop_kit() {
-        for p in "$kit_template" "$kit_prefix"; do WINEPREFIX="$p" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1; done
-        true
+        for p in "$kit_template" "$kit_prefix"; do
+            WINEPREFIX="$p" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+        done
     }
     trap 'stop_kit; stop_wine' EXIT
     rm -rf "$kit_prefix"
