@@ -181,6 +181,19 @@ int Sum(const std::string& xml, const char* tag, const char* name) {
     return sum;
 }
 
+// Each skipped case of a report with the reason it gave, the text after the location in its <skipped> element.
+void PrintSkips(const std::string& xml) {
+    const std::string testcase = "<testcase name=\"", suite = " classname=\"", cdata = "<![CDATA[";
+    for (std::size_t at = xml.find("<skipped "); at != std::string::npos; at = xml.find("<skipped ", at + 1)) {
+        const std::size_t name = xml.rfind(testcase, at) + testcase.size(),
+                          inSuite = xml.find(suite, name) + suite.size();
+        const std::size_t reason = xml.find('\n', xml.find(cdata, at)) + 1;
+        printf("    skipped %s.%s: %s\n", xml.substr(inSuite, xml.find('"', inSuite) - inSuite).c_str(),
+               xml.substr(name, xml.find('"', name) - name).c_str(),
+               xml.substr(reason, xml.find("]]>", reason) - reason).c_str());
+    }
+}
+
 // GoogleTest opens its report by the name of the current folder in the system's code page: a folder whose name that
 // code page cannot hold is given to the programs by its short name, where the volume keeps short names.
 std::wstring WorkingFolder(const std::wstring& folder) {
@@ -236,6 +249,7 @@ Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
         ++counts.failed;
     printf("%-24ls %4d passed, %d failed, %d skipped%s\n", program.c_str(), counts.passed, counts.failed,
            counts.skipped, reported ? (exitCode == 0 ? "" : " (exit code not 0)") : " (ended without its report)");
+    PrintSkips(xml);
     fflush(stdout);
     return counts;
 }
