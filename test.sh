@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the portable core natively, again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the size parser's fuzzer for a bounded time, then the Windows build's tests under Wine
-# and Xvfb (store tests against the real registry, the window, and the launcher end to end), and run.sh as on a fresh
-# machine without a display. Where Wine's 32-bit loader cannot run natively, the Windows tests run on the 64-bit
-# build, and then the 32-bit release exe and store suite run under qemu's emulation (set up here when possible).
+# and Xvfb (store tests against the real registry, the window, and the launcher end to end), the Windows test kit as a
+# tester's Windows runs it, and run.sh as on a fresh machine without a display. Where Wine's 32-bit loader cannot run
+# natively, the Windows tests and the kit run on the 64-bit build, and then the 32-bit release exe and store suite run
+# under qemu's emulation (set up here when possible).
 # Installs what is missing with apt-get first. Exits non-zero on any failure.
-# QX_SKIP="native asan fuzz" leaves out those stages while working on the others (the others: windows, run, emulated).
+# QX_SKIP="native asan fuzz" leaves out those stages while working on the others (the others: windows, kit, run,
+# emulated).
 set -euo pipefail
 cd "$(dirname "$0")"
 export LC_ALL=C.UTF-8
@@ -68,6 +70,61 @@ if ! skipped windows; then
         cmake/wine-run.sh "$1" "build/$2/tests/store_tests.exe" --gtest_list_tests >/dev/null &&
         ctest --preset "$2" -j"$3"' sh "$prefix" "$preset" "$jobs"
     stop_wine
+fi
+
+# The test kit as a tester's Windows runs it: unzipped into a folder whose name has a blank and Chinese characters in a
+# new prefix, and started as "cmd /c run-tests.cmd" from an environment with only what Wine needs (no QX_ variable,
+# no Unix path). Its counts must be CTest's for the same GoogleTest programs, less the cases it says it skipped.
+if ! skipped kit; then
+    step "the Windows test kit ($preset), unzipped into a new prefix and run by cmd from a clean environment"
+    cmake --build --preset "$preset" -j"$jobs" --target package_tests
+    kit_prefix="$PWD/build/$preset/kit-prefix" kit_log="$PWD/build/$preset/kit-run.txt"
+    # A new prefix sets up its 32-bit half, minutes where that runs emulated: each run gets a copy of one made once
+    # and never used.
+    kit_template="$kit_prefix-new"
+    zip="$PWD/build/$preset/QXLauncher-1.00-$preset-tests.zip"
+    stop_kit() {
+        for p in "$kit_template" "$kit_prefix"; do
+            WINEPREFIX="$p" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
+        done
+    }
+    trap 'stop_kit; stop_wine' EXIT
+    rm -rf "$kit_prefix"
+    start=$(date +%s) kit_status=0
+    # CTest lists its GoogleTest cases by running the programs, in the build's prefix: on this display too.
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+        preset=$1 kit_prefix=$2 zip=$3 log=$4 build_prefix=$5 template=$6 loader=/usr/lib/wine/wine
+        [ "$preset" = win64 ] && loader=/usr/lib/wine/wine64
+        ctest --preset "$preset" --show-only=json-v1 >"$log.ctest.json" || exit 1
+        WINEPREFIX="$build_prefix" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1
+        # clean PREFIX PROGRAM...: Wine with only what it needs in its environment.
+        clean() {
+            env -i HOME="$HOME" PATH=/usr/bin:/bin DISPLAY="$DISPLAY" XAUTHORITY="$XAUTHORITY" LANG=C.UTF-8 \
+                WINEPREFIX="$1" WINELOADER="$loader" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+                "$loader" "${@:2}"
+        }
+        if [ ! -f "$template/.qx-new" ]; then
+            rm -rf "$template"
+            clean "$template" wineboot -i >/dev/null 2>&1 && WINEPREFIX="$template" /usr/lib/wine/wineserver64 -w &&
+                touch "$template/.qx-new" || exit 1
+        fi
+        cp -a "$template" "$kit_prefix" && rm "$kit_prefix/.qx-new" || exit 1
+        kit="$kit_prefix/drive_c/测试 套件"
+        mkdir -p "$kit" && unzip -q "$zip" -d "$kit" || exit 1
+        cd "$kit/$(basename "$zip" .zip)" && clean "$kit_prefix" cmd /c run-tests.cmd </dev/null' \
+        sh "$preset" "$kit_prefix" "$zip" "$kit_log" "$prefix" "$kit_template" >"$kit_log" 2>&1 || kit_status=$?
+    stop_kit
+    stop_wine
+    cat "$kit_log"
+    cases=$(grep -o '"--gtest_filter=' "$kit_log.ctest.json" | wc -l)
+    summary='s/^\([0-9]*\) passed, \([0-9]*\) failed, \([0-9]*\) skipped\r*$/\1 \2 \3/p'
+    read -r passed failed kit_skipped < <(sed -n "$summary" "$kit_log" | tail -n 1) || true
+    if [ "$kit_status" -ne 0 ] || [ "${failed:-1}" -ne 0 ] || [ "${passed:-0}" -ne $((cases - kit_skipped)) ]; then
+        echo "the test kit failed (exit status $kit_status) or its counts are not CTest's $cases GoogleTest cases less" \
+            "its ${kit_skipped:-?} skipped" >&2
+        exit 1
+    fi
+    echo "test kit: $passed passed, $kit_skipped skipped of CTest's $cases cases, in $(($(date +%s) - start)) s"
 fi
 
 # run.sh as on a fresh machine without a display: it makes the demo install, and the launcher's window must appear in

@@ -8,14 +8,8 @@
 # zone or umask shows in the zip.
 cmake_minimum_required(VERSION 3.20)
 
-foreach(var EXE NOTES SOURCE_DIR WORK OUT ZIP)
-    if(NOT DEFINED ${var})
-        message(FATAL_ERROR "package.cmake: -D${var}=... is missing")
-    endif()
-endforeach()
-if(NOT ZIP OR NOT EXISTS "${ZIP}")
-    message(FATAL_ERROR "package.cmake: the zip program was not found; install it (Debian: apt-get install zip)")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/package-args.cmake)
+qx_package_args(package.cmake EXE NOTES SOURCE_DIR WORK OUT)
 
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
     set(epoch "$ENV{SOURCE_DATE_EPOCH}")

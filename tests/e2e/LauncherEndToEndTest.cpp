@@ -2,6 +2,7 @@
 // as HALV12QX.exe, the window driven through its controls, then the registry and the stand-in's record checked.
 #include "Layout.h"
 
+#include "../TestHost_win.h"
 #include "../store/TestRegistry.h"
 #include "PlantedDlls.h"
 
@@ -24,24 +25,26 @@ const char kChineseInstall[] = "Software\\ORIM\\Halvoren12QX Tc\\Install";
 const char kJapaneseConfigs[] = "Software\\ORIM\\Halvoren12QX\\Configs";
 const char kJapaneseInstall[] = "Software\\ORIM\\Halvoren12QX\\Install";
 
-// Build outputs are Unix paths; Wine shows the Unix root as drive Z:.
-std::wstring WinePath(const char* unixPath) {
-    std::wstring path = L"Z:";
-    for (const char* p = unixPath; *p; ++p)
-        path += *p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
-    return path;
-}
-
-// The exe under test, as a Unix path: this build's, or the one QX_LAUNCHER_EXE names (the 32-bit release, driven
-// from here).
-std::string LauncherUnixPath() {
+// The exe under test: the one QX_LAUNCHER_EXE names as a Unix path (the 32-bit release, driven from here), else the
+// kit's or this build's.
+std::wstring LauncherExe() {
     char path[MAX_PATH] = {};
     DWORD length = GetEnvironmentVariableA("QX_LAUNCHER_EXE", path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? path : QX_LAUNCHER_EXE;
+    return length > 0 && length < MAX_PATH ? WinePath(path) : Companion(L"QXLauncher.exe", QX_LAUNCHER_EXE);
 }
 
-std::wstring LauncherExe() {
-    return WinePath(LauncherUnixPath().c_str());
+// A Windows path as Unix programs see it, under Wine (whose Unix file names are UTF-8 here).
+std::wstring UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
+    const int length = unixPath ? MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, nullptr, 0) : 0;
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, result.data(), length);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result.substr(0, result.find(L'\0'));
 }
 
 // Every wait, stretched by QX_E2E_TIME_SCALE where the exe under test runs emulated and starts many times slower.
@@ -66,11 +69,9 @@ std::string Utf8(const std::wstring& text) {
     return Encoded(text, CP_UTF8);
 }
 
+// As the game's installer stores a folder: in the system's code page, which the launcher reads it back in.
 std::string Ansi(const std::wstring& text) {
-    std::string result;
-    for (wchar_t c : text)
-        result += static_cast<char>(c); // the test directories are plain ASCII
-    return result;
+    return Encoded(text, CP_ACP);
 }
 
 using Record = std::map<std::string, std::string>;
@@ -167,9 +168,8 @@ bool BoxShowsIcon(HWND box, const wchar_t* expected) {
 class LauncherEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetEnvironmentVariableW(L"SystemDrive", temp, MAX_PATH);
-        base_ = std::wstring(temp) + L"\\QX Tests " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        base_ = TempFolder(L"QX Tests");
+        createdDirs_.push_back(base_);
         chineseDir_ = base_ + L"Halvoren 12QX Tc\\";
         japaneseDir_ = base_ + L"Halvoren 12QX\\";
         InstallStandIn(chineseDir_);
@@ -211,7 +211,8 @@ protected:
                 createdDirs_.push_back(folder);
         }
         gameDirs_.push_back(dir);
-        ASSERT_TRUE(CopyFileW(WinePath(QX_STANDIN_EXE).c_str(), (dir + L"HALV12QX.exe").c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileW(Companion(L"HALV12QX.exe", QX_STANDIN_EXE).c_str(), (dir + L"HALV12QX.exe").c_str(), FALSE));
     }
 
     // Starts QXLauncher.exe (from C:\ unless told otherwise) as Explorer does, with the default error mode and the
@@ -371,6 +372,8 @@ TEST_F(LauncherEndToEnd, ChineseWindowedStartsItsLowerCaseNameAndTheLauncherStay
 // command prompt leaves in the environment) was deleted since: the launch still succeeds. The game keeps running
 // after the launcher has ended: the launcher does not wait for it.
 TEST_F(LauncherEndToEnd, GameOnAnotherDriveStartsDespiteAStaleDriveDirectoryAndIsNotWaitedFor) {
+    if (!UnderWine())
+        GTEST_SKIP() << "needs a second drive open to writing, as Wine's Z: is";
     const std::wstring otherDrive = L"Z:\\tmp\\QX Tests " + std::to_wstring(GetCurrentProcessId()) + L"\\";
     const std::wstring gameDir = otherDrive + L"Halvoren12QX\\";
     InstallStandIn(gameDir);
@@ -473,6 +476,9 @@ std::optional<DWORD> CallInProcess(HANDLE process, const char* function, const s
 // a bare name loaded in it afterwards, as system code loads on its behalf, does not find the DLL. The same DLL by its
 // full path does: the remote load works.
 TEST_F(LauncherEndToEnd, TheLauncherFailsCriticalErrorsQuietlyAndLoadsNoDllBesideIt) {
+    if (!GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"))
+        GTEST_SKIP() << "without SetDefaultDllDirectories (XP, Vista and 7 without KB2533623) the exe's own folder "
+                        "stays in the DLL search, and XP has no GetErrorMode";
     PlantedDlls planted({L"qxprobe.dll", L"QXLauncher.exe"});
     ASSERT_TRUE(CopyFileW(LauncherExe().c_str(), (planted.dir + L"QXLauncher.exe").c_str(), FALSE));
     StartLauncher(planted.dir + L"QXLauncher.exe", planted.dir);
@@ -617,6 +623,8 @@ std::vector<HWND> LauncherWindows() {
 class LauncherInLocale : public LauncherEndToEnd, public ::testing::WithParamInterface<LocaleCase> {
 protected:
     void SetUp() override {
+        if (!UnderWine())
+            GTEST_SKIP() << "picks a Unix locale for the launcher through env(1), as only Wine can";
         LauncherEndToEnd::SetUp();
         if (HasFatalFailure())
             return;
@@ -642,9 +650,9 @@ protected:
         const wchar_t* loader = binaryType == SCS_64BIT_BINARY ? L"/usr/lib/wine/wine64" : L"/usr/lib/wine/wine";
         const std::string setting = locale;
         const std::wstring wideLocale(setting.begin(), setting.end());
-        const std::string exe = LauncherUnixPath();
-        std::wstring line = L"/usr/bin/env LANG=" + wideLocale + L" LC_ALL=" + wideLocale + L" \"" + loader + L"\" \"" +
-                            std::wstring(exe.begin(), exe.end()) + L"\"";
+        const std::wstring exe = UnixPath(LauncherExe());
+        std::wstring line =
+            L"/usr/bin/env LANG=" + wideLocale + L" LC_ALL=" + wideLocale + L" \"" + loader + L"\" \"" + exe + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION unixProcess{};

@@ -2,6 +2,8 @@
 // system folder only. The folder goes with it, with the files it was told of.
 #pragma once
 
+#include "../TestHost_win.h"
+
 #include <windows.h>
 
 #include <string>
@@ -18,9 +20,7 @@ struct PlantedDlls {
             dir = std::wstring(temp) + L"qx planted " + std::to_wstring(GetCurrentProcessId()) + tag + L"\\";
             CreateDirectoryW(dir.c_str(), nullptr);
         }
-        std::wstring source = L"Z:" QX_PLANTED_DLL;
-        for (auto& c : source)
-            c = c == L'/' ? L'\\' : c;
+        const std::wstring source = Companion(L"planted_dll.dll", QX_PLANTED_DLL);
         for (const auto& name : names)
             ready = CopyFileW(source.c_str(), (dir + name).c_str(), FALSE) && ready;
     }

@@ -15,9 +15,19 @@ void CreateKey(const std::string& path) {
         RegCloseKey(key);
 }
 
-// RegDeleteTreeA empties the key; RegDeleteKeyA then removes the key itself.
+// The subkeys first, then the key: RegDeleteTreeA (Vista) would keep the test kit's programs off XP, and shlwapi's
+// SHDeleteKeyA brings shcore into the process, which the window tests must load themselves.
 void DeleteTree(const std::string& path) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+    std::vector<std::string> subkeys;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        char name[256];
+        for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+            subkeys.push_back(path + "\\" + name);
+        RegCloseKey(key);
+    }
+    for (const auto& subkey : subkeys)
+        DeleteTree(subkey);
     RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
 }
 

@@ -211,10 +211,6 @@ void Form1Window::LayoutIsExactAt96Dpi() {
     }
 }
 
-bool UnderWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
 // What a screen reader gets from the control's standard client object, through Active Accessibility.
 struct Announced {
     bool reached = false;

@@ -131,13 +131,9 @@ UINT CurrentErrorMode() {
 // folder leaves the search too, and a folder that a component adds later is searched. Older Windows first: the default
 // search cannot be had back in one process.
 void ExpectPreparedProcess(bool olderWindows) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring selfDir = self;
-    selfDir.erase(selfDir.find_last_of(L'\\') + 1);
     // Named for this process: the other tests' processes plant theirs in the same folder.
     const std::wstring besideName = L"qxbeside" + std::to_wstring(GetCurrentProcessId()) + L".dll";
-    PlantedDlls current({L"qxprobe.dll"}), added({L"qxadded.dll"}, L" added"), beside({besideName}, L"", selfDir);
+    PlantedDlls current({L"qxprobe.dll"}), added({L"qxadded.dll"}, L" added"), beside({besideName}, L"", ProgramFolder());
     ASSERT_TRUE(current.ready && added.ready && beside.ready);
     SetDllDirectoryW(nullptr);
     ASSERT_TRUE(SetCurrentDirectoryW(current.dir.c_str()));
@@ -174,6 +170,8 @@ TEST_F(Win32SystemTest, PreparingTheProcessOnOlderWindowsTakesTheCurrentFolderOu
 }
 
 TEST_F(Win32SystemTest, PreparingTheProcessLimitsTheDllSearchToTheSystemFolderAndAddedOnes) {
+    if (!SystemFunction<FARPROC>(L"kernel32.dll", "SetDefaultDllDirectories"))
+        GTEST_SKIP() << "no SetDefaultDllDirectories here (XP, Vista and 7 without KB2533623): the case before holds";
     ExpectPreparedProcess(false);
 }
 

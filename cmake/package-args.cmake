@@ -1,0 +1,11 @@
+# Included by the package scripts: fails unless every variable they name was given with -D and ZIP is the zip program.
+function(qx_package_args script)
+    foreach(var ${ARGN} ZIP)
+        if(NOT DEFINED ${var})
+            message(FATAL_ERROR "${script}: -D${var}=... is missing")
+        endif()
+    endforeach()
+    if(NOT ZIP OR NOT EXISTS "${ZIP}")
+        message(FATAL_ERROR "${script}: the zip program was not found; install it (Debian: apt-get install zip)")
+    endif()
+endfunction()
