@@ -10,10 +10,10 @@ fonts-wine"
 QX_RUN_PACKAGES_64="g++-mingw-w64-x86-64-win32"
 QX_HEADLESS_PACKAGES="xvfb x11-utils imagemagick"
 # The tests add the native compilers and GoogleTest, clang and its sanitizer runtime for the fuzzer, qemu-user-static
-# for hosts that cannot run 32-bit code, xvfb-run's xauth, zip for the release package, and locales-all for the
-# Chinese and Japanese locales that Wine takes the ANSI code page from.
+# for hosts that cannot run 32-bit code, xvfb-run's xauth, zip for the release package, unzip for the test kit, and
+# locales-all for the Chinese and Japanese locales that Wine takes the ANSI code page from.
 QX_TEST_PACKAGES="$QX_RUN_PACKAGES $QX_RUN_PACKAGES_64 $QX_HEADLESS_PACKAGES g++ clang libclang-rt-dev googletest
-qemu-user-static xauth zip locales-all"
+qemu-user-static xauth zip unzip locales-all"
 
 # qx_install_missing PACKAGE...: installs those not installed yet, through sudo unless this is root.
 qx_install_missing() {
