@@ -466,8 +466,7 @@ std::optional<DWORD> CallInProcess(HANDLE process, const char* function, const s
             result = code;
         CloseHandle(thread);
     }
-    if (remote)
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE); // fails harmlessly on none
     return result;
 }
 

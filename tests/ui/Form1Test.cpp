@@ -324,8 +324,8 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
     Open();
     EXPECT_EQ(MonitorDpi(form_->Hwnd()), WindowDpi(form_->Hwnd())); // the fallback for Windows 8.1 agrees
     HFONT before = form_->Font();
-    HWND game = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                                nullptr);
+    HWND game =
+        CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
     gMoves.original = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(form_->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountMoves)));
     struct Row {
@@ -348,7 +348,8 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         GetWindowRect(form_->Hwnd(), &window);
         SIZE frame = Form1FrameSize(row.dpi);
         if (row.v1)
-            frame = {MulDiv(window.right - window.left, row.dpi, dpi), MulDiv(window.bottom - window.top, row.dpi, dpi)};
+            frame = {MulDiv(window.right - window.left, row.dpi, dpi),
+                     MulDiv(window.bottom - window.top, row.dpi, dpi)};
         RECT suggested{100, 90, 100 + frame.cx, 90 + frame.cy};
         if (row.minimized) {
             ShowWindow(form_->Hwnd(), SW_MINIMIZE);
@@ -361,9 +362,7 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         HHOOK hook = SetWindowsHookExW(WH_CBT, RecordMinMax, nullptr, GetCurrentThreadId());
         SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
         UnhookWindowsHookEx(hook);
-        for (int command : gMoves.minMax)
-            EXPECT_EQ(command, SW_SHOWMINNOACTIVE) << "a show command that restores or activates: "
-                                                   << testing::PrintToString(gMoves.minMax);
+        EXPECT_EQ(gMoves.minMax, std::vector<int>(gMoves.minMax.size(), SW_SHOWMINNOACTIVE)) << "restores or activates";
         dpi = row.nestedDpi ? row.nestedDpi : row.dpi;
         if (row.minimized) {
             EXPECT_TRUE(IsIconic(form_->Hwnd())) << "restored by the change";

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <string>
 
@@ -23,19 +24,15 @@ TEST(TwipsToPixels, RoundsToTheNearestPixelAtHigherDpi) {
     EXPECT_EQ(TwipsToPixels(-15, 96), -1);
 }
 
-// Title bar and borders that scale with the DPI, as per-monitor DPI v2 gives them: 16 x 39 pixels at 96 DPI.
-PixelSize ScaledEdges(int dpi) {
-    return PixelSize{16 * dpi / 96, 39 * dpi / 96};
-}
-
 // The frame after a DPI change, worked out by hand from the client areas (355x385 at 96 DPI, 444x481 at 120, 533x578
 // at 144, 710x770 at 192). v2 adds the title bar and borders at the new DPI; v1 keeps those of the normal frame
-// (here 20x45 around the client area at the old DPI). A minimized window is centred on its normal rectangle.
+// (here 20x45 around the client area at the old DPI); under v2 they are 16x39 at 96 DPI, scaled. A minimized window
+// is centred on its normal rectangle.
 TEST(Form1Layout, FrameAfterADpiChangeHoldsTheNewClientAreaCentredWhereTheSystemAsks) {
     struct Row {
         int oldDpi, newDpi;
         bool v2, minimized;
-        PixelRect expected;
+        std::array<int, 4> expected; // left, top, width, height
     };
     const PixelRect suggested{200, 100, 600, 700};
     const Row rows[] = {
@@ -49,16 +46,13 @@ TEST(Form1Layout, FrameAfterADpiChangeHoldsTheNewClientAreaCentredWhereTheSystem
         {120, 192, false, true, {167, 6, 710 + 20, 770 + 45}},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::to_string(row.oldDpi) + " to " + std::to_string(row.newDpi) + (row.v2 ? " v2" : " v1") +
-                     (row.minimized ? " minimized" : ""));
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
         const PixelSize old = Form1ClientPixels(row.oldDpi);
         const PixelRect normal{300, 150, old.width + 20, old.height + 45};
+        auto scaledEdges = [](int dpi) { return PixelSize{16 * dpi / 96, 39 * dpi / 96}; };
         const PixelRect frame =
-            Form1FrameAfterDpiChange({row.oldDpi, row.newDpi, row.v2, ScaledEdges, normal, suggested, row.minimized});
-        EXPECT_EQ(frame.left, row.expected.left);
-        EXPECT_EQ(frame.top, row.expected.top);
-        EXPECT_EQ(frame.width, row.expected.width);
-        EXPECT_EQ(frame.height, row.expected.height);
+            Form1FrameAfterDpiChange({row.oldDpi, row.newDpi, row.v2, scaledEdges, normal, suggested, row.minimized});
+        EXPECT_EQ((std::array<int, 4>{frame.left, frame.top, frame.width, frame.height}), row.expected);
     }
 }
 
