@@ -1,77 +1,122 @@
-// The test kit's runner loses none of a player's settings: the game's keys come back bit for bit after a test program
-// that crashed mid-test, and after a run that was cut short, whose backup the next run puts back before it starts.
+// The test kit loses none of a player's settings: the game's keys come back bit for bit after a test program that
+// crashed mid-test, after a run cut short in another folder, beside a second run at once, and after a test program
+// started on its own; a backup that cannot be read or parsed stops the run and stays as it is.
 #include "../TestHost_win.h"
 #include "../store/TestRegistry.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 struct Value {
-    const char* key;
-    const char* name;
-    std::uint32_t type;
-    std::vector<std::uint8_t> bytes;
+    const wchar_t* key;
+    const wchar_t* name;
+    DWORD type;
+    std::vector<BYTE> bytes;
 };
 
+std::vector<BYTE> Utf16(const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return {bytes, bytes + (text.size() + 1) * sizeof(wchar_t)};
+}
+
+const wchar_t kConfigs[] = L"Software\\ORIM\\Halvoren12QX\\Configs";
+const wchar_t kInstall[] = L"Software\\ORIM\\Halvoren12QX Tc\\Install";
 const Value kValues[] = {
-    {"Software\\ORIM", "", REG_SZ, {'o', 'r', 'i', 'm', 0}}, // the key's default value
-    {"Software\\ORIM\\Halvoren12QX\\Configs", "WIDTH", REG_DWORD, {0x00, 0x05, 0, 0}},
-    {"Software\\ORIM\\Halvoren12QX\\Configs", "Blob", REG_BINARY, {0, 1, 0xFE, 0xFF, 0}},
-    {"Software\\ORIM\\Halvoren12QX Tc\\Install", "InstallInfo", REG_SZ, {'C', ':', '\\'}}, // no terminator
-    {"Software\\ORIM\\Halvoren12QX Tc\\Install\\Nested", "List", REG_MULTI_SZ, {'a', 0, 'b', 0, 0}},
+    {L"Software\\ORIM", L"", REG_SZ, Utf16(L"orim")}, // the key's default value
+    {kConfigs, L"WIDTH", REG_DWORD, {0x00, 0x05, 0, 0}},
+    {kConfigs, L"Blob", REG_BINARY, {0, 1, 0xFE, 0xFF, 0}},
+    {kConfigs, L"Empty", REG_SZ, {}},
+    {kConfigs, L"Long", REG_BINARY, std::vector<BYTE>(70000, 0xA5)},
+    {kInstall, L"InstallInfo", REG_SZ, Utf16(L"D:\\游戏\\十二QX\\")}, // as a Unicode installer stores it
+    {kInstall, L"Unterminated", REG_SZ, {'C', 0, ':', 0}},
+    {kInstall, L"Path", REG_EXPAND_SZ, Utf16(L"%ProgramFiles%\\ハル")},
+    {L"Software\\ORIM\\Halvoren12QX Tc\\Install\\Nested", L"List", REG_MULTI_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
 };
 const char* const kKeys[] = {"Software\\ORIM", "Software\\ORIM\\Empty", "Software\\ORIM\\Crashed"};
 
-// Every arranged value as stored now (type and bytes, or nothing), and which keys exist.
-std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> Stored() {
-    std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> stored;
+// Every arranged value as stored now, type and bytes as the registry keeps them (or nothing), and which keys exist.
+using State = std::vector<std::pair<DWORD, std::vector<BYTE>>>;
+State Stored() {
+    State stored;
     for (const Value& v : kValues) {
-        auto raw = testreg::Read(v.key, v.name);
-        stored.emplace_back(raw ? raw->type : ~0u, raw ? raw->bytes : std::vector<std::uint8_t>{});
+        HKEY key;
+        DWORD type = ~0u, size = 0;
+        std::vector<BYTE> bytes(80000);
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, v.key, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            size = static_cast<DWORD>(bytes.size());
+            if (RegQueryValueExW(key, v.name, nullptr, &type, bytes.data(), &size) != ERROR_SUCCESS)
+                type = ~0u, size = 0;
+            RegCloseKey(key);
+        }
+        bytes.resize(size);
+        stored.emplace_back(type, bytes);
     }
     for (const char* key : kKeys)
-        stored.emplace_back(testreg::KeyExists(key), std::vector<std::uint8_t>{});
+        stored.emplace_back(testreg::KeyExists(key), std::vector<BYTE>{});
     return stored;
 }
 
 class KitRunner : public ::testing::Test {
 protected:
     void SetUp() override {
-        kit_ = TempFolder(L"qx kit 测试");
-        ASSERT_TRUE(
-            CopyFileW(Companion(L"kit-runner.exe", QX_KIT_RUNNER).c_str(), (kit_ + L"kit-runner.exe").c_str(), FALSE));
-        ASSERT_TRUE(CopyFileW(Companion(L"kit_crasher.exe", QX_KIT_CRASHER).c_str(),
-                              (kit_ + L"kit_crasher.exe").c_str(), FALSE));
+        // The runners started here keep their backup and lock apart from those of the run this program is in.
+        state_ = TempFolder(L"qx kit state");
+        SetEnvironmentVariableW(L"QX_KIT_STATE", state_.c_str());
+        const std::wstring goName = L"QXKitCrasherGo-" + std::to_wstring(GetCurrentProcessId());
+        go_ = CreateEventW(nullptr, TRUE, FALSE, goName.c_str());
+        SetEnvironmentVariableW(L"QX_KIT_CRASHER_GO", goName.c_str());
+        for (std::wstring* kit : {&kit_, &other_}) {
+            *kit = TempFolder(kit == &kit_ ? L"qx kit 测试" : L"qx kit other");
+            for (const auto& [file, built] : {std::pair{L"kit-runner.exe", QX_KIT_RUNNER},
+                                              std::pair{L"kit_crasher.exe", QX_KIT_CRASHER}})
+                ASSERT_TRUE(CopyFileW(Companion(file, built).c_str(), (*kit + file).c_str(), FALSE));
+        }
         testreg::DeleteTree("Software\\ORIM");
-        for (const Value& v : kValues)
-            testreg::SetRaw(v.key, v.name, v.type, v.bytes);
+        for (const Value& v : kValues) {
+            HKEY key;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, v.key, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+                      ERROR_SUCCESS);
+            std::vector<BYTE> guarded = v.bytes; // a non-zero byte after the data keeps it exact
+            guarded.push_back(0xFF);
+            RegSetValueExW(key, v.name, 0, v.type, guarded.data(), static_cast<DWORD>(v.bytes.size()));
+            RegCloseKey(key);
+        }
         testreg::CreateKey(kKeys[1]);
     }
     void TearDown() override {
-        SetEnvironmentVariableW(L"QX_KIT_CRASHER_WAIT", nullptr);
-        for (const wchar_t* file :
-             {L"kit-runner.exe", L"kit_crasher.exe", L"kit_crasher.xml", L"kit_crasher.txt", L"orim-backup.bin"})
-            DeleteFileW((kit_ + file).c_str());
-        RemoveDirectoryW(kit_.c_str());
+        for (const wchar_t* name : {L"QX_KIT_STATE", L"QX_KIT_CRASHER", L"QX_KIT_CRASHER_GO", L"QX_KIT_NO_SHORT_NAMES"})
+            SetEnvironmentVariableW(name, nullptr);
+        CloseHandle(go_);
+        for (const std::wstring& folder : {kit_, other_, state_}) {
+            for (const wchar_t* file : {L"kit-runner.exe", L"kit_crasher.exe", L"kit_crasher.xml", L"kit_crasher.txt",
+                                        L"orim-backup.bin", L"orim-backup.bin.part", L"run.lock"})
+                DeleteFileW((folder + file).c_str());
+            RemoveDirectoryW(folder.c_str());
+        }
         testreg::DeleteTree("Software\\ORIM");
     }
 
-    // Starts the kit's runner on the given programs.
-    PROCESS_INFORMATION Start(const std::wstring& programs) {
-        std::wstring line = L"\"" + kit_ + L"kit-runner.exe\" --programs " + programs;
+    // Starts the kit's runner in `kit` on the given programs, or `kit_crasher.exe` alone when `programs` is null.
+    PROCESS_INFORMATION Start(const std::wstring& kit, const wchar_t* programs, const wchar_t* crasher) {
+        SetEnvironmentVariableW(L"QX_KIT_CRASHER", crasher);
+        const std::wstring exe = kit + (programs ? L"kit-runner.exe" : L"kit_crasher.exe");
+        std::wstring line = L"\"" + exe + L"\"" + (programs ? std::wstring(L" --programs ") + programs : L"");
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        EXPECT_TRUE(CreateProcessW((kit_ + L"kit-runner.exe").c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   kit_.c_str(), &startup, &process));
+        EXPECT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, kit.c_str(),
+                                   &startup, &process));
         return process;
     }
 
-    DWORD Run(const std::wstring& programs) {
-        PROCESS_INFORMATION process = Start(programs);
+    static DWORD Finish(PROCESS_INFORMATION process, bool kill = false) {
+        if (kill)
+            TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, 120000);
         DWORD exitCode = STILL_ACTIVE;
         GetExitCodeProcess(process.hProcess, &exitCode);
@@ -80,11 +125,45 @@ protected:
         return exitCode;
     }
 
-    bool BackupLeft() const {
-        return GetFileAttributesW((kit_ + L"orim-backup.bin").c_str()) != INVALID_FILE_ATTRIBUTES;
+    DWORD Run(const std::wstring& kit, const wchar_t* programs, const wchar_t* crasher = L"crash") {
+        return Finish(Start(kit, programs, crasher));
     }
 
-    std::wstring kit_;
+    // The crasher's process once it has changed the game's keys, or null if it never did.
+    static HANDLE CrasherRunning() {
+        for (int waited = 0; waited < 1200; ++waited, Sleep(50)) {
+            if (auto pid = testreg::Read("Software\\ORIM\\Crashed", "pid")) {
+                DWORD id = 0;
+                memcpy(&id, pid->bytes.data(), sizeof id);
+                return OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+            }
+        }
+        return nullptr;
+    }
+
+    std::string Backup() const {
+        std::string bytes;
+        HANDLE file = CreateFileW((state_ + L"orim-backup.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return bytes;
+        char buffer[65536];
+        for (DWORD got = 0; ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0;)
+            bytes.append(buffer, got);
+        CloseHandle(file);
+        return bytes;
+    }
+
+    void WriteBackup(const std::string& bytes) const {
+        HANDLE file = CreateFileW((state_ + L"orim-backup.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                  nullptr);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    std::wstring kit_, other_, state_;
+    HANDLE go_ = nullptr;
 };
 
 TEST_F(KitRunner, ACrashedTestProgramFailsTheRunAndTheGameKeysComeBackBitForBit) {
@@ -92,38 +171,95 @@ TEST_F(KitRunner, ACrashedTestProgramFailsTheRunAndTheGameKeysComeBackBitForBit)
         SCOPED_TRACE(absent ? "no game keys" : "game keys with odd values");
         if (absent)
             testreg::DeleteTree("Software\\ORIM");
-        const auto before = Stored();
-        EXPECT_NE(Run(L"kit_crasher.exe"), 0u);
+        const State before = Stored();
+        ResetEvent(go_);
+        PROCESS_INFORMATION run = Start(kit_, L"kit_crasher.exe", L"crash");
+        HANDLE crasher = CrasherRunning();
+        ASSERT_TRUE(crasher) << "the test program never ran";
+        SetEvent(go_);
+        EXPECT_EQ(WaitForSingleObject(crasher, 60000), WAIT_OBJECT_0);
+        CloseHandle(crasher);
+        EXPECT_NE(Finish(run), 0u);
         EXPECT_EQ(Stored(), before);
-        EXPECT_FALSE(BackupLeft());
+        EXPECT_TRUE(Backup().empty());
     }
 }
 
-TEST_F(KitRunner, ARunCutShortIsPutRightByTheNextBeforeItStarts) {
-    const auto before = Stored();
-    SetEnvironmentVariableW(L"QX_KIT_CRASHER_WAIT", L"1");
-    PROCESS_INFORMATION process = Start(L"kit_crasher.exe");
-    std::optional<testreg::Raw> crasher;
-    for (int waited = 0; !crasher && waited < 1200; ++waited, Sleep(50))
-        crasher = testreg::Read("Software\\ORIM\\Crashed", "pid");
-    // Its window closed: the runner and the program it ran end at once.
-    TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+// Cut short in one folder (its window closed: the runner and its program end at once), put right by a run from
+// another, and meanwhile a second run at once, from either folder, stops and changes nothing.
+TEST_F(KitRunner, ARunCutShortIsPutRightByTheNextFromAnyFolderAndASecondRunAtOnceStops) {
+    const State before = Stored();
+    PROCESS_INFORMATION run = Start(kit_, L"kit_crasher.exe", L"wait");
+    HANDLE crasher = CrasherRunning();
     ASSERT_TRUE(crasher) << "the test program never ran";
-    DWORD pid = 0;
-    memcpy(&pid, crasher->bytes.data(), sizeof pid);
-    if (HANDLE program = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-        TerminateProcess(program, 1);
-        WaitForSingleObject(program, 10000);
-        CloseHandle(program);
+    const State during = Stored();
+    const std::string backup = Backup();
+    ASSERT_FALSE(backup.empty());
+    for (const std::wstring* kit : {&kit_, &other_}) {
+        EXPECT_EQ(Run(*kit, L""), 2u);
+        EXPECT_EQ(Stored(), during);
+        EXPECT_EQ(Backup(), backup);
     }
-    ASSERT_TRUE(BackupLeft());
-    ASSERT_NE(Stored(), before);
+    Finish(run, true);
+    TerminateProcess(crasher, 1);
+    WaitForSingleObject(crasher, 10000);
+    CloseHandle(crasher);
+    ASSERT_EQ(Backup(), backup);
 
-    EXPECT_EQ(Run(L""), 0u);
+    EXPECT_EQ(Run(other_, L""), 0u);
     EXPECT_EQ(Stored(), before);
-    EXPECT_FALSE(BackupLeft());
+    EXPECT_TRUE(Backup().empty());
+}
+
+// Started on its own, a test program saves and puts back the settings itself; under the runner, it passes from a
+// folder the code page cannot name on a volume without short names.
+TEST_F(KitRunner, ATestProgramStartedAloneOrFromAnUnnamableFolderKeepsTheSettings) {
+    const State before = Stored();
+    for (bool alone : {true, false}) {
+        SCOPED_TRACE(alone ? "started alone" : "under the runner, no short names");
+        SetEnvironmentVariableW(L"QX_KIT_NO_SHORT_NAMES", alone ? nullptr : L"1");
+        ResetEvent(go_);
+        PROCESS_INFORMATION run = Start(kit_, alone ? nullptr : L"kit_crasher.exe", L"pass");
+        HANDLE crasher = CrasherRunning();
+        ASSERT_TRUE(crasher) << "the test program never ran";
+        CloseHandle(crasher);
+        SetEvent(go_);
+        EXPECT_EQ(Finish(run), 0u);
+        EXPECT_EQ(Stored(), before);
+        EXPECT_TRUE(Backup().empty());
+    }
+    EXPECT_NE(GetFileAttributesW((kit_ + L"kit_crasher.xml").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A backup that is held open elsewhere, or cut short at any record, stops the run before anything changes; once
+// whole and free again, it is put back.
+TEST_F(KitRunner, ABackupThatCannotBeReadOrParsedStopsTheRunAndIsKept) {
+    const State before = Stored();
+    PROCESS_INFORMATION alone = Start(kit_, nullptr, L"wait");
+    HANDLE crasher = CrasherRunning();
+    ASSERT_TRUE(crasher) << "the test program never ran";
+    Finish(alone, true);
+    CloseHandle(crasher);
+    const State during = Stored();
+    const std::string backup = Backup();
+    ASSERT_GT(backup.size(), 20u);
+
+    HANDLE held = CreateFileW((state_ + L"orim-backup.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    EXPECT_EQ(Run(other_, L""), 2u);
+    CloseHandle(held);
+    EXPECT_EQ(Stored(), during);
+    EXPECT_EQ(Backup(), backup);
+    for (std::size_t cut : {backup.size() - 1, backup.size() / 2, std::size_t{5}}) {
+        SCOPED_TRACE("cut to " + std::to_string(cut) + " bytes");
+        WriteBackup(backup.substr(0, cut));
+        EXPECT_EQ(Run(other_, L""), 2u);
+        EXPECT_EQ(Stored(), during);
+        EXPECT_EQ(Backup(), backup.substr(0, cut));
+    }
+    WriteBackup(backup);
+    EXPECT_EQ(Run(other_, L""), 0u);
+    EXPECT_EQ(Stored(), before);
 }
 
 } // namespace
