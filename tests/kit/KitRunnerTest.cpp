@@ -244,8 +244,9 @@ TEST_F(KitRunner, ABackupThatCannotBeReadOrParsedStopsTheRunAndIsKept) {
     const std::string backup = Backup();
     ASSERT_GT(backup.size(), 20u);
 
-    HANDLE held = CreateFileW((state_ + L"orim-backup.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    // Held open elsewhere: it can be neither read nor written, though it could be replaced.
+    HANDLE held = CreateFileW((state_ + L"orim-backup.bin").c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(Run(other_, L""), 2u);
     CloseHandle(held);
     EXPECT_EQ(Stored(), during);
