@@ -10,6 +10,12 @@ inline bool UnderWine() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
+// Whether Wine shows the Unix root as drive Z:, as a new prefix does; test.sh runs the kit in a prefix without it, as a
+// Windows machine is.
+inline bool UnixRootIsDriveZ() {
+    return UnderWine() && GetFileAttributesW(L"Z:\\bin") != INVALID_FILE_ATTRIBUTES;
+}
+
 // Build outputs are Unix paths; Wine shows the Unix root as drive Z:.
 inline std::wstring WinePath(const char* unixPath) {
     std::wstring path = L"Z:";

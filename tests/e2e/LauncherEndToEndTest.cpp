@@ -372,8 +372,8 @@ TEST_F(LauncherEndToEnd, ChineseWindowedStartsItsLowerCaseNameAndTheLauncherStay
 // command prompt leaves in the environment) was deleted since: the launch still succeeds. The game keeps running
 // after the launcher has ended: the launcher does not wait for it.
 TEST_F(LauncherEndToEnd, GameOnAnotherDriveStartsDespiteAStaleDriveDirectoryAndIsNotWaitedFor) {
-    if (!UnderWine())
-        GTEST_SKIP() << "needs a second drive open to writing, as Wine's Z: is";
+    if (!UnixRootIsDriveZ())
+        GTEST_SKIP() << "needs a second drive open to writing, as Wine's Z: for the Unix root is";
     const std::wstring otherDrive = L"Z:\\tmp\\QX Tests " + std::to_wstring(GetCurrentProcessId()) + L"\\";
     const std::wstring gameDir = otherDrive + L"Halvoren12QX\\";
     InstallStandIn(gameDir);
@@ -622,8 +622,8 @@ std::vector<HWND> LauncherWindows() {
 class LauncherInLocale : public LauncherEndToEnd, public ::testing::WithParamInterface<LocaleCase> {
 protected:
     void SetUp() override {
-        if (!UnderWine())
-            GTEST_SKIP() << "picks a Unix locale for the launcher through env(1), as only Wine can";
+        if (!UnixRootIsDriveZ())
+            GTEST_SKIP() << "picks a Unix locale for the launcher through env(1), as only Wine can, from its Z: drive";
         LauncherEndToEnd::SetUp();
         if (HasFatalFailure())
             return;
