@@ -42,10 +42,10 @@ if ! skipped fuzz; then
     tests/fuzz/run-fuzz.sh "${QX_FUZZ_SECONDS:-30}"
 fi
 
-step "32-bit Windows release build and package"
+step "32-bit Windows release build and package, and the 32-bit test kit"
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j"$jobs" --target QXLauncher package_release
-ctest --preset win32 -R '^ReleaseExecutable\.'
+cmake --build --preset win32 -j"$jobs" --target QXLauncher package_release package_tests
+ctest --preset win32 -R '^(ReleaseExecutable|TestKit)\.'
 ls -l build/win32/ui/QXLauncher.exe build/win32/QXLauncher-1.00-win32.zip
 
 preset=$(qx_windows_run_preset)

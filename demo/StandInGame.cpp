@@ -122,9 +122,12 @@ std::wstring DirectoryOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-bool SameDirectory(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
+// Alike but for case, as the file system compares names: upper-cased, then code by code (CompareStringOrdinal does
+// the same from Vista on; the stand-in goes to XP with the test kit).
+bool SameDirectory(std::wstring a, std::wstring b) {
+    CharUpperBuffW(&a[0], static_cast<DWORD>(a.size()));
+    CharUpperBuffW(&b[0], static_cast<DWORD>(b.size()));
+    return a == b;
 }
 
 // "InstallInfo" as text; false when the key or value is missing or is not text.
