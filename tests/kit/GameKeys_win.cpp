@@ -1,7 +1,5 @@
 #include "GameKeys_win.h"
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -216,6 +214,26 @@ std::wstring Number(DWORD n) {
     return std::to_wstring(n);
 }
 
+// The user's local application data folder: %LOCALAPPDATA% from Vista on, else (XP) the folder Explorer records for
+// it. Not through shell32, which would bring shcore into the window tests before the window loads it.
+bool LocalAppData(wchar_t (&folder)[MAX_PATH]) {
+    DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        return true;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                      0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    wchar_t recorded[MAX_PATH] = {};
+    DWORD size = sizeof recorded - sizeof(wchar_t), type = 0;
+    const bool read = RegQueryValueExW(key, L"Local AppData", nullptr, &type, reinterpret_cast<BYTE*>(recorded),
+                                       &size) == ERROR_SUCCESS &&
+                      (type == REG_SZ || type == REG_EXPAND_SZ);
+    RegCloseKey(key);
+    length = read ? ExpandEnvironmentStringsW(recorded, folder, MAX_PATH) : 0;
+    return length > 1 && length <= MAX_PATH;
+}
+
 } // namespace
 
 std::string Save(bool& ok) {
@@ -235,8 +253,7 @@ std::wstring StateFolder() {
     std::wstring state;
     if (length > 0 && length < MAX_PATH) {
         state = folder;
-    } else if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                folder) == S_OK) {
+    } else if (LocalAppData(folder)) {
         state = std::wstring(folder) + L"\\QXLauncher Tests";
     }
     if (!state.empty() && state.back() != L'\\')

@@ -3,6 +3,7 @@
 // started on its own; a backup that cannot be read or parsed stops the run and stays as it is.
 #include "../TestHost_win.h"
 #include "../store/TestRegistry.h"
+#include "GameKeys_win.h"
 
 #include <gtest/gtest.h>
 
@@ -261,6 +262,21 @@ TEST_F(KitRunner, ABackupThatCannotBeReadOrParsedStopsTheRunAndIsKept) {
     WriteBackup(backup);
     EXPECT_EQ(Run(other_, L""), 0u);
     EXPECT_EQ(Stored(), before);
+}
+
+} // namespace
+
+namespace {
+
+// Windows XP has no %LOCALAPPDATA%: the backup's folder is then found where Explorer records it, the same one.
+TEST(KitState, IsTheSameFolderWithoutLocalAppDataAsOnXp) {
+    wchar_t saved[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", saved, MAX_PATH), 0u);
+    const std::wstring folder = gamekeys::StateFolder();
+    SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+    EXPECT_EQ(gamekeys::StateFolder(), folder);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", saved);
+    EXPECT_NE(folder.find(L"\\QXLauncher Tests\\"), std::wstring::npos);
 }
 
 } // namespace
