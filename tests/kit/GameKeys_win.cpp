@@ -273,6 +273,10 @@ void Guard::Hold() const {
 
 bool Guard::Begin() {
     const std::wstring folder = StateFolder(), backup = Backup();
+    if (folder.empty()) {
+        Say(L"Found no local application data folder for the game's settings' backup: nothing was changed or run.\n");
+        return false;
+    }
     CreateDirectoryW(folder.c_str(), nullptr);
     lock_ = CreateFileW((folder + L"run.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0,
                         nullptr);
