@@ -176,23 +176,6 @@ bool Write(const std::vector<Key>& tree) {
     return ok;
 }
 
-// 0 and the whole file, or the error that kept it from being read (ERROR_FILE_NOT_FOUND when there is none).
-DWORD ReadWhole(const std::wstring& path, std::string& out) {
-    out.clear();
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : GetLastError();
-    DWORD error = 0, got = 0;
-    const DWORD size = GetFileSize(file, nullptr);
-    char buffer[65536];
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        out.append(buffer, got);
-    if (size == INVALID_FILE_SIZE || out.size() != size)
-        error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
-    CloseHandle(file);
-    return error;
-}
-
 // Written under another name, flushed, and renamed once whole, so a backup cut short is never taken for one.
 bool WriteWhole(const std::wstring& path, const std::string& data) {
     const std::wstring part = path + L".part";
@@ -234,8 +217,7 @@ bool LocalAppData(wchar_t (&folder)[MAX_PATH]) {
     return length > 1 && length <= MAX_PATH;
 }
 
-} // namespace
-
+// The saved tree, as a backup file holds it.
 std::string Save(bool& ok) {
     std::string out(kMagic, sizeof kMagic);
     HKEY probe;
@@ -245,6 +227,24 @@ std::string Save(bool& ok) {
         ok = SaveKey(kGameKey, out);
     }
     return out + 'E';
+}
+
+} // namespace
+
+DWORD ReadWhole(const std::wstring& path, std::string& out) {
+    out.clear();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : GetLastError();
+    DWORD error = 0, got = 0;
+    const DWORD size = GetFileSize(file, nullptr);
+    char buffer[65536];
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        out.append(buffer, got);
+    if (size == INVALID_FILE_SIZE || out.size() != size)
+        error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+    CloseHandle(file);
+    return error;
 }
 
 std::wstring StateFolder() {

@@ -9,8 +9,8 @@
 
 namespace gamekeys {
 
-// The saved tree, as a backup file holds it.
-std::string Save(bool& ok);
+// 0 and the whole file, or the error that kept it from being read (ERROR_FILE_NOT_FOUND when there is none).
+DWORD ReadWhole(const std::wstring& path, std::string& out);
 
 // Where the backup and the lock live, with a trailing separator: "<local application data>\QXLauncher Tests\", or
 // the folder QX_KIT_STATE names (the kit's own tests keep the runners they start apart from the run they are in).

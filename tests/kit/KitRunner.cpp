@@ -23,19 +23,6 @@ std::wstring KitFolder() {
     return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
-bool ReadFileWhole(const std::wstring& path, std::string& out) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    out.clear();
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        out.append(buffer, got);
-    CloseHandle(file);
-    return true;
-}
-
 // The sum of an attribute over the report's elements `tag` ("<testsuites " once, "<testsuite " per suite).
 int Sum(const std::string& xml, const char* tag, const char* name) {
     const std::string wanted = std::string(" ") + name + "=\"";
@@ -127,7 +114,7 @@ Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
         MoveFileExW(written.c_str(), report.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
     Counts counts;
     std::string xml;
-    const bool reported = ReadFileWhole(report, xml) && xml.find("<testsuites ") != std::string::npos;
+    const bool reported = gamekeys::ReadWhole(report, xml) == 0 && xml.find("<testsuites ") != std::string::npos;
     if (reported) {
         // <testsuites> counts no skips: the suites do.
         counts.failed = Sum(xml, "<testsuites ", "failures") + Sum(xml, "<testsuites ", "errors");
