@@ -56,6 +56,14 @@ std::wstring ClassOf(HWND hwnd) {
     return buffer;
 }
 
+// The DPI the system runs at, as the screen reports it: the window opens on the primary monitor, which has it.
+int RunningDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
 bool Checked(HWND hwnd) {
     return SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -114,7 +122,7 @@ protected:
 
     HWND C(ControlId id) const { return form_->Control(id); }
 
-    void LayoutIsExactAt96Dpi();
+    void LayoutIsExactAtTheSystemDpi();
 
     RecordingSystem system_;
     std::unique_ptr<Form1> form_;
@@ -131,7 +139,7 @@ struct Expected {
 
 // Also as on Windows XP to 8.1, where the per-monitor DPI functions are missing: the window then asks shcore for its
 // monitor's DPI, from the system folder alone, never a shcore.dll planted in the DLL search.
-TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
+TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAtTheSystemDpi) {
     PlantedDlls planted({L"shcore.dll"});
     ASSERT_TRUE(planted.ready);
     ASSERT_EQ(GetModuleHandleW(L"shcore.dll"), nullptr);
@@ -146,9 +154,9 @@ TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
         Open();
         if (older) {
             EXPECT_NE(GetModuleHandleW((std::wstring(system) + L"\\shcore.dll").c_str()), nullptr);
-            EXPECT_EQ(MonitorDpi(form_->Hwnd()), 96);
+            EXPECT_EQ(MonitorDpi(form_->Hwnd()), RunningDpi());
         }
-        LayoutIsExactAt96Dpi();
+        LayoutIsExactAtTheSystemDpi();
         EXPECT_TRUE(planted.Loaded().empty());
         form_.reset();
     }
@@ -156,12 +164,15 @@ TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAt96Dpi) {
     SetDllDirectoryW(nullptr);
 }
 
-void Form1Window::LayoutIsExactAt96Dpi() {
-    ASSERT_EQ(WindowDpi(form_->Hwnd()), 96) << "the test prefix is expected at the default 96 DPI";
+// The rectangles at 96 DPI, scaled to the DPI the system runs at.
+void Form1Window::LayoutIsExactAtTheSystemDpi() {
+    const int dpi = RunningDpi();
+    ASSERT_EQ(WindowDpi(form_->Hwnd()), dpi);
+    auto scaled = [dpi](LONG pixels) { return MulDiv(pixels, dpi, 96); };
     RECT client;
     GetClientRect(form_->Hwnd(), &client);
-    EXPECT_EQ(client.right, 355);
-    EXPECT_EQ(client.bottom, 385);
+    EXPECT_EQ(client.right, scaled(355));
+    EXPECT_EQ(client.bottom, scaled(385));
     const Expected expected[] = {
         {kPicture1, kBannerClass, -1, kBannerTitle, {32, 0, 297, 113}, ControlId(0)},
         {kFrame1, L"Button", BS_GROUPBOX, L"", {32, 112, 297, 65}, ControlId(0)},
@@ -198,10 +209,10 @@ void Form1Window::LayoutIsExactAt96Dpi() {
             EXPECT_EQ(Text(hwnd), e.caption);
         }
         RECT r = clientRect(hwnd);
-        EXPECT_EQ(r.left, e.pixels.left);
-        EXPECT_EQ(r.top, e.pixels.top);
-        EXPECT_EQ(r.right - r.left, e.pixels.right);
-        EXPECT_EQ(r.bottom - r.top, e.pixels.bottom);
+        EXPECT_EQ(r.left, scaled(e.pixels.left));
+        EXPECT_EQ(r.top, scaled(e.pixels.top));
+        EXPECT_EQ(r.right - r.left, scaled(e.pixels.right));
+        EXPECT_EQ(r.bottom - r.top, scaled(e.pixels.bottom));
         if (e.parent) {
             // Inside its group box, at the box's origin plus its own offset.
             RECT p = clientRect(C(e.parent));
@@ -330,24 +341,35 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         SetWindowLongPtrW(form_->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountMoves)));
     struct Row {
         int dpi;
-        bool v1;
+        bool wholeWindowScaled; // suggested as v1 does; else as v2 does, the layout in the new DPI's frame
         bool minimized;
         int nestedDpi; // 0 for none
-        SIZE client;
     };
-    const Row rows[] = {{144, false, false, 0, {533, 578}},
-                        {120, true, false, 0, {444, 481}},
-                        {144, true, true, 0, {533, 578}},
-                        {96, false, false, 120, {444, 481}},
-                        {144, true, false, 0, {533, 578}}};
-    int dpi = 96;
+    // The first row sets 96 DPI, whatever the system runs at, for the rows after it.
+    const Row rows[] = {{96, true, false, 0},  {144, false, false, 0}, {120, true, false, 0},
+                        {144, true, true, 0},  {96, false, false, 120}, {144, true, false, 0}};
+    // The system's title bar and borders around Form1 at a DPI.
+    auto edges = [](int at) {
+        RECT r{0, 0, 0, 0};
+        auto adjust = User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+        if (!adjust || !adjust(&r, kForm1Style, FALSE, kForm1ExStyle, static_cast<UINT>(at)))
+            AdjustWindowRectEx(&r, kForm1Style, FALSE, kForm1ExStyle);
+        return SIZE{r.right - r.left, r.bottom - r.top};
+    };
+    const bool scales = NonClientScalesWithDpi(form_->Hwnd());
+    const int realDpi = WindowDpi(form_->Hwnd()); // a message sent by hand leaves the window's own DPI as it is
+    int dpi = realDpi;
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::to_string(dpi) + " to " + std::to_string(row.dpi) + (row.v1 ? " DPI, v1" : " DPI, v2") +
+        SCOPED_TRACE(std::to_string(dpi) + " to " + std::to_string(row.dpi) + " DPI, suggested " +
+                     (row.wholeWindowScaled ? "as v1" : "as v2") +
+                     (scales ? ", title bar scales (v2)" : ", title bar kept (v1 or Wine)") +
                      (row.minimized ? ", minimized" : "") + (row.nestedDpi ? ", nested" : ""));
         RECT window;
         GetWindowRect(form_->Hwnd(), &window);
-        SIZE frame = Form1FrameSize(row.dpi);
-        if (row.v1)
+        SIZE frame = edges(row.dpi);
+        frame = {frame.cx + TwipsToPixels(kForm1ClientWidth, row.dpi),
+                 frame.cy + TwipsToPixels(kForm1ClientHeight, row.dpi)};
+        if (row.wholeWindowScaled)
             frame = {MulDiv(window.right - window.left, row.dpi, dpi),
                      MulDiv(window.bottom - window.top, row.dpi, dpi)};
         RECT suggested{100, 90, 100 + frame.cx, 90 + frame.cy};
@@ -362,6 +384,7 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         HHOOK hook = SetWindowsHookExW(WH_CBT, RecordMinMax, nullptr, GetCurrentThreadId());
         SendMessageW(form_->Hwnd(), WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
         UnhookWindowsHookEx(hook);
+        EXPECT_EQ(gMoves.minMax.empty(), !row.minimized) << "a minimized window is shown again, minimized";
         EXPECT_EQ(gMoves.minMax, std::vector<int>(gMoves.minMax.size(), SW_SHOWMINNOACTIVE)) << "restores or activates";
         dpi = row.nestedDpi ? row.nestedDpi : row.dpi;
         if (row.minimized) {
@@ -374,15 +397,13 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         RECT client;
         GetClientRect(form_->Hwnd(), &client);
         GetWindowRect(form_->Hwnd(), &window);
-        if (NonClientScalesWithDpi(form_->Hwnd())) {
-            // Per-monitor v2 on Windows: the title bar and borders stay at the monitor's real DPI, so a message sent
-            // by hand shows in the frame (the frame arithmetic is tested on its own).
-            EXPECT_EQ(window.right - window.left, Form1FrameSize(dpi).cx);
-            EXPECT_EQ(window.bottom - window.top, Form1FrameSize(dpi).cy);
-        } else {
-            EXPECT_EQ(client.right, row.client.cx);
-            EXPECT_EQ(client.bottom, row.client.cy);
-        }
+        // Per-monitor v2 on Windows: the frame holds the new DPI's title bar and borders, which the system still
+        // draws at the window's real DPI, so a message sent by hand leaves their difference in the client area.
+        SIZE grown{0, 0};
+        if (scales)
+            grown = {edges(dpi).cx - edges(realDpi).cx, edges(dpi).cy - edges(realDpi).cy};
+        EXPECT_EQ(client.right, TwipsToPixels(kForm1ClientWidth, dpi) + grown.cx);
+        EXPECT_EQ(client.bottom, TwipsToPixels(kForm1ClientHeight, dpi) + grown.cy);
         if (!row.minimized && !row.nestedDpi) {
             EXPECT_LE(abs(window.left + window.right - suggested.left - suggested.right), 1);
             EXPECT_LE(abs(window.top + window.bottom - suggested.top - suggested.bottom), 1);
@@ -464,7 +485,7 @@ TEST_F(Form1Window, WindowHasItsCaptionAndAFixedFrameWhateverItIsShownWith) {
         EXPECT_FALSE(IsZoomed(form_->Hwnd()));
         EXPECT_EQ(IsIconic(form_->Hwnd()) != FALSE, showCommand == SW_SHOWMINNOACTIVE);
         ShowWindow(form_->Hwnd(), SW_RESTORE);
-        LayoutIsExactAt96Dpi();
+        LayoutIsExactAtTheSystemDpi();
         form_.reset();
     }
 }
