@@ -99,7 +99,8 @@ if [ ! -f "$root/.qx-debootstrap-$suite" ]; then
     chmod +x "$root/usr/sbin/policy-rc.d"
     touch "$root/.qx-debootstrap-$suite"
 fi
-cp /etc/resolv.conf "$root/etc/resolv.conf"
+# The host's names too: sudo looks up this machine's name, and warns at every call where it finds none.
+cp /etc/resolv.conf /etc/hosts "$root/etc/"
 
 for m in proc sys dev dev/pts; do
     mkdir -p "$root/$m"
