@@ -199,7 +199,9 @@ if ! skipped run; then
         exit 1
     fi
     # Meanwhile another X server holds the first number from 90 whose files /tmp lacks, as one in a chroot or another
-    # mount namespace does (X clients reach it through its abstract socket all the same): no run may land on it.
+    # mount namespace does (X clients reach it through its abstract socket all the same): no run may land on it. Its
+    # files are removed only once its lock names its own pid: the number was free before, so they are its own, never
+    # those of a server that took the number meanwhile.
     decoy=89 decoy_pid=""
     trap 'kill "$decoy_pid" 2>/dev/null; stop_wine' EXIT
     while [ -z "$decoy_pid" ]; do
@@ -207,16 +209,23 @@ if ! skipped run; then
         [ ! -e "/tmp/.X11-unix/X$decoy" ] && [ ! -e "/tmp/.X$decoy-lock" ] || continue
         Xvfb ":$decoy" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
         decoy_pid=$!
-        # A number held through its abstract socket alone makes this Xvfb end: the next one is tried.
-        until [ -S "/tmp/.X11-unix/X$decoy" ] || ! kill -0 "$decoy_pid" 2>/dev/null; do sleep 0.1; done
-        kill -0 "$decoy_pid" 2>/dev/null || decoy_pid=""
+        # A number held through its abstract socket alone, or taken by another server meanwhile, makes this Xvfb
+        # end: the next one is tried.
+        until [ -S "/tmp/.X11-unix/X$decoy" ] &&
+            [ "$(tr -d ' \n' <"/tmp/.X$decoy-lock" 2>/dev/null)" = "$decoy_pid" ] || ! kill -0 "$decoy_pid" 2>/dev/null
+        do sleep 0.1; done
+        kill -0 "$decoy_pid" 2>/dev/null || { wait "$decoy_pid" 2>/dev/null || true; decoy_pid=""; }
     done
     rm -f "/tmp/.X11-unix/X$decoy" "/tmp/.X$decoy-lock"
     run_headless together-1 &
     first=$!
     run_headless together-2
     wait "$first"
-    kill "$decoy_pid"
+    if ! kill "$decoy_pid" 2>/dev/null; then
+        echo "the X server on :$decoy ended during the two runs, so they did not meet a number held elsewhere" >&2
+        exit 1
+    fi
+    wait "$decoy_pid" 2>/dev/null || true
     trap stop_wine EXIT
     displays=$(sed -n 's/^== no X display: running on a private Xvfb, \(:[0-9]*\),.*/\1/p' "$said"/together-*.txt |
         sort -u)
@@ -235,9 +244,15 @@ if ! skipped run; then
     # prefix's server.
     WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -p
     trap 'WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -k 2>/dev/null; stop_wine' EXIT
-    for server in $(pgrep -x wineserver64); do
-        grep -q -z -x -F "WINEPREFIX=$demo" "/proc/$server/environ" && break
+    server=""
+    for pid in $(pgrep -x wineserver64 || true); do
+        if grep -q -z -x -F "WINEPREFIX=$demo" "/proc/$pid/environ" 2>/dev/null; then server=$pid; break; fi
     done
+    if [ -z "$server" ]; then
+        echo "no wineserver64 runs with WINEPREFIX=$demo after wineserver -p: the runs below would not be checked" \
+            "against the prefix's server" >&2
+        exit 1
+    fi
     cmake/wine-run.sh "$demo" hostname >/dev/null # starts its services
     fails_cleanly() {
         local name=$1 exe=$2 reason=$3 left=""

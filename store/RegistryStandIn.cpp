@@ -129,6 +129,15 @@ void CreateKey(HKEY root, const std::string& path) {
     FindOrCreate(root, path);
 }
 
+void DeleteEmptyKey(HKEY root, const std::string& path) {
+    OpenKey base;
+    if (!Resolve(root, base))
+        return;
+    auto node = Find(base.node, SplitPath(path));
+    if (node && node->subkeys.empty())
+        DeleteKey(root, path);
+}
+
 void DeleteKey(HKEY root, const std::string& path) {
     auto parts = SplitPath(path);
     if (parts.empty())

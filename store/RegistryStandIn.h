@@ -28,7 +28,8 @@ void Reset(); // every root empty, no open handles, journal cleared
 
 // Arranging and inspecting; paths are below `root` and may be nested ("A\B\C"). These do not touch the journal.
 void CreateKey(HKEY root, const std::string& path);
-void DeleteKey(HKEY root, const std::string& path); // the key and everything below it
+void DeleteKey(HKEY root, const std::string& path);      // the key and everything below it
+void DeleteEmptyKey(HKEY root, const std::string& path); // the key unless it has subkeys, as RegDeleteKey does
 void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type, std::vector<BYTE> bytes);
 bool KeyExists(HKEY root, const std::string& path);
 std::optional<StoredValue> GetValue(HKEY root, const std::string& path, const std::string& name);

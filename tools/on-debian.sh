@@ -8,9 +8,41 @@
 #   QX_DEBIAN_USER=NAME  runs it as NAME, a user with sudo rights made in the system, instead of root.
 #   QX_DEBIAN_ROOT=DIR   keeps the system in DIR and uses it again next time (not fresh then, but quicker); without
 #                        it the system is made in a new folder and removed afterwards.
-# The mounts it makes are undone whatever happens.
+# The mounts it makes are undone whatever happens, and a system is never removed while anything is mounted in it.
+#   tools/on-debian.sh --remove DIR                  removes a system left behind, on the same terms.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+
+# Prints each mount point at or below DIR, as the kernel's table lists them (its octal escapes, such as \040 for a
+# blank, decoded). findmnt -R would list nothing unless DIR itself were a mount point.
+mounts_at_or_below() {
+    local point
+    while read -r _ _ _ _ point _; do
+        point=$(printf '%b.' "${point//\\/\\0}") point=${point%.}
+        if [[ $point == "$1" || $point == "$1"/* ]]; then printf '%s\n' "$point"; fi
+    done </proc/self/mountinfo
+}
+
+# remove_system DIR: removes it and its debootstrap log, never while anything is mounted at or below it (rm's
+# --one-file-system does not stop at a bind mount of the same file system, which would take the host's files).
+remove_system() {
+    local held
+    held=$(mounts_at_or_below "$1")
+    if [ -n "$held" ]; then
+        echo "warning: $1 is left behind: still mounted there: $(tr "\n" " " <<<"$held")" >&2
+        return 1
+    fi
+    if ! rm -rf --one-file-system "$1" "$1.debootstrap.log"; then
+        echo "warning: $1 is left behind (not removable)" >&2
+        return 1
+    fi
+}
+
+if [ "${1:-}" = --remove ] && [ $# -eq 2 ]; then
+    [ "$(id -u)" -eq 0 ] || { echo "$0 --remove: run it as root" >&2; exit 1; }
+    remove_system "$(realpath -m "$2")"
+    exit
+fi
 
 case "${1:-}" in
 12 | bookworm) suite=bookworm ;;
@@ -46,11 +78,8 @@ cleanup() {
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
         umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true
     done
-    # Nothing is removed while anything is still mounted below the system's folder.
     if [ -z "$keep" ]; then
-        if findmnt -R "$root" >/dev/null || ! rm -rf --one-file-system "$root" "$root.debootstrap.log"; then
-            echo "warning: $root is left behind (still mounted, or not removable)" >&2
-        fi
+        remove_system "$root" || true
     fi
     exit "$status"
 }
@@ -70,7 +99,8 @@ if [ ! -f "$root/.qx-debootstrap-$suite" ]; then
     chmod +x "$root/usr/sbin/policy-rc.d"
     touch "$root/.qx-debootstrap-$suite"
 fi
-cp /etc/resolv.conf "$root/etc/resolv.conf"
+# The host's names too: sudo looks up this machine's name, and warns at every call where it finds none.
+cp /etc/resolv.conf /etc/hosts "$root/etc/"
 
 for m in proc sys dev dev/pts; do
     mkdir -p "$root/$m"

@@ -31,7 +31,7 @@ protected:
         testreg::CreateKey(key_);
     }
     void TearDown() override {
-        testreg::DeleteTree(root_);
+        testreg::DeleteTreeAndEmptyParent(root_);
     }
 
     std::string root_;
@@ -50,6 +50,19 @@ TEST_F(Store, EmptyKeyPathOpensNothing) {
     EXPECT_EQ(RegStatus, -1002);
     // Had it opened the root, the value would now stand directly under HKEY_CURRENT_USER.
     EXPECT_FALSE(testreg::Read("", "QXLauncherTestValue").has_value());
+}
+
+// What TearDown does with this process's key, on a parent of the test's own: kept while another process's key (and
+// its value) is in it, gone with the last one.
+TEST_F(Store, TheTestsKeyGoesWithTheLastProcessKeyInIt) {
+    const std::string parent = root_ + "\\Tests";
+    testreg::CreateKey(parent + "\\1");
+    testreg::SetDword(parent + "\\2", "WIDTH", 800);
+    testreg::DeleteTreeAndEmptyParent(parent + "\\2");
+    EXPECT_FALSE(testreg::KeyExists(parent + "\\2"));
+    EXPECT_TRUE(testreg::KeyExists(parent + "\\1"));
+    testreg::DeleteTreeAndEmptyParent(parent + "\\1");
+    EXPECT_FALSE(testreg::KeyExists(parent));
 }
 
 TEST_F(Store, MissingKeyFallsBackAndIsNeverCreated) {

@@ -17,6 +17,7 @@ struct Raw {
 const char* BackendName();
 void CreateKey(const std::string& path);
 void DeleteTree(const std::string& path);
+void DeleteKey(const std::string& path); // as RegDeleteKey: the key alone, and not while it has subkeys
 void SetRaw(const std::string& path, const std::string& name, std::uint32_t type, std::vector<std::uint8_t> bytes);
 bool KeyExists(const std::string& path);
 std::optional<Raw> Read(const std::string& path, const std::string& name);
@@ -41,5 +42,14 @@ inline void SetDword(const std::string& path, const std::string& name, std::int3
 
 // A key of this test process's own below "Software\QXLauncher Tests", so parallel runs never meet.
 std::string ProcessTestRoot();
+
+// The key and everything below it, then its parent once no other key is left there: the last of the parallel runs
+// to finish takes "Software\QXLauncher Tests" with it.
+inline void DeleteTreeAndEmptyParent(const std::string& path) {
+    DeleteTree(path);
+    const auto slash = path.rfind('\\');
+    if (slash != std::string::npos)
+        DeleteKey(path.substr(0, slash));
+}
 
 } // namespace testreg

@@ -13,6 +13,9 @@ void CreateKey(const std::string& path) {
 void DeleteTree(const std::string& path) {
     standin::DeleteKey(HKEY_CURRENT_USER, path);
 }
+void DeleteKey(const std::string& path) {
+    standin::DeleteEmptyKey(HKEY_CURRENT_USER, path);
+}
 void SetRaw(const std::string& path, const std::string& name, std::uint32_t type, std::vector<std::uint8_t> bytes) {
     standin::SetValue(HKEY_CURRENT_USER, path, name, type, std::move(bytes));
 }

@@ -28,6 +28,10 @@ void DeleteTree(const std::string& path) {
     }
     for (const auto& subkey : subkeys)
         DeleteTree(subkey);
+    DeleteKey(path);
+}
+
+void DeleteKey(const std::string& path) {
     RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
 }
 
