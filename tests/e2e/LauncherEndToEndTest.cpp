@@ -83,9 +83,8 @@ std::wstring WindowText(HWND hwnd) {
     return buffer;
 }
 
-// The pixels of `icon` drawn at its natural size on `background`, or of the same square of the screen at `origin`.
-std::vector<COLORREF> IconPixels(HICON icon, COLORREF background, const POINT* origin = nullptr) {
-    const int size = GetSystemMetrics(SM_CXICON);
+// The pixels of `icon` drawn `size` pixels square on `background`, or of the same square of the screen at `origin`.
+std::vector<COLORREF> IconPixels(HICON icon, COLORREF background, int size, const POINT* origin = nullptr) {
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
@@ -97,7 +96,7 @@ std::vector<COLORREF> IconPixels(HICON icon, COLORREF background, const POINT* o
         RECT all{0, 0, size, size};
         FillRect(dc, &all, brush);
         DeleteObject(brush);
-        DrawIconEx(dc, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
     }
     std::vector<COLORREF> pixels;
     for (int y = 0; y < size; ++y)
@@ -159,10 +158,15 @@ bool BoxShowsIcon(HWND box, const wchar_t* expected) {
     if (!control)
         return false;
     RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // At the size the box shows it, which follows the DPI (Wine 10 scales it at 144 DPI, Wine 8 does not).
+    RECT client{};
+    GetClientRect(control, &client);
+    const int size = client.right > 0 ? client.right : GetSystemMetrics(SM_CXICON);
     POINT origin{0, 0};
     ClientToScreen(control, &origin);
-    auto shown = IconPixels(nullptr, 0, &origin);
-    return shown == IconPixels(LoadIconW(nullptr, expected), shown.front()); // a corner is background
+    auto shown = IconPixels(nullptr, 0, size, &origin);
+    const auto icon = static_cast<HICON>(LoadImageW(nullptr, expected, IMAGE_ICON, size, size, LR_SHARED));
+    return shown == IconPixels(icon, shown.front(), size); // a corner is background
 }
 
 class LauncherEndToEnd : public ::testing::Test {
