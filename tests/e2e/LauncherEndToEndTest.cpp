@@ -421,8 +421,15 @@ TEST_F(LauncherEndToEnd, MissingExecutableIsReportedAndTheLauncherSurvives) {
     EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), L"找不到可运行的文件！" + japaneseDir_ + L"HALV12QX.exe");
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
-    EXPECT_TRUE(BoxShowsIcon(box, IDI_HAND)) << "not the stop icon";
-    EXPECT_FALSE(BoxShowsIcon(box, IDI_EXCLAMATION));
+    // Wine 10 draws the box's icon resampled at other DPIs than 96, matching no icon it loads pixel for pixel: under
+    // Wine the icon is told at 96 DPI (CTest's run) only.
+    HDC screen = GetDC(nullptr);
+    const bool iconComparable = !UnderWine() || GetDeviceCaps(screen, LOGPIXELSX) == 96;
+    ReleaseDC(nullptr, screen);
+    if (iconComparable) {
+        EXPECT_TRUE(BoxShowsIcon(box, IDI_HAND)) << "not the stop icon";
+        EXPECT_FALSE(BoxShowsIcon(box, IDI_EXCLAMATION));
+    }
     SendMessageW(box, WM_COMMAND, IDOK, 0);
 
     EXPECT_FALSE(LauncherEnds(1500)) << "the launcher must stay open even with 启动后退出 checked";
