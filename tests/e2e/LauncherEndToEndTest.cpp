@@ -422,10 +422,14 @@ TEST_F(LauncherEndToEnd, MissingExecutableIsReportedAndTheLauncherSurvives) {
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
     // Wine 10 draws the box's icon resampled at other DPIs than 96, matching no icon it loads pixel for pixel: under
-    // Wine the icon is told at 96 DPI (CTest's run) only.
-    HDC screen = GetDC(nullptr);
-    const bool iconComparable = !UnderWine() || GetDeviceCaps(screen, LOGPIXELSX) == 96;
-    ReleaseDC(nullptr, screen);
+    // Wine the icon is told at 96 DPI (CTest's run) only. This program is not DPI-aware, so the prefix's setting says.
+    DWORD logPixels = 96, size = sizeof logPixels;
+    HKEY desktop;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_READ, &desktop) == ERROR_SUCCESS) {
+        RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&logPixels), &size);
+        RegCloseKey(desktop);
+    }
+    const bool iconComparable = !UnderWine() || logPixels == 96;
     if (iconComparable) {
         EXPECT_TRUE(BoxShowsIcon(box, IDI_HAND)) << "not the stop icon";
         EXPECT_FALSE(BoxShowsIcon(box, IDI_EXCLAMATION));
