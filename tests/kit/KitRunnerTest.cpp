@@ -144,14 +144,7 @@ protected:
 
     std::string Backup() const {
         std::string bytes;
-        HANDLE file = CreateFileW((state_ + L"orim-backup.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return bytes;
-        char buffer[65536];
-        for (DWORD got = 0; ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0;)
-            bytes.append(buffer, got);
-        CloseHandle(file);
+        gamekeys::ReadWhole(state_ + L"orim-backup.bin", bytes);
         return bytes;
     }
 
