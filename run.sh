@@ -105,6 +105,7 @@ if [ -z "$work" ]; then
     exit "$status"
 fi
 
-qx_show_launcher "$launcher" "$work/window.png" "$work" "$loader" 8>&-
+# The desktop is the 64-bit explorer's, whichever build the launcher is (see qx_show_launcher).
+qx_show_launcher "$launcher" "$work/window.png" "$work" env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 8>&-
 mv -f "$work/window.png" "$build/run-screenshot.png"
 echo "== screenshot: $build/run-screenshot.png"

@@ -194,9 +194,14 @@ qx_launcher_window() {
 # by the caller, keeps Wine's output and the launcher's exit status). With no window manager Wine draws no frame; in
 # its desktop it draws the whole window, title bar included. A desktop of its own also works where the prefix's
 # server was started with no display or on another one. Prints that the window appeared, or why it did not and then
-# fails. The launcher keeps running until qx_close_launcher, which the caller runs in every case.
+# fails. The launcher keeps running until qx_close_launcher, which the caller runs in every case. WINE must start the
+# 64-bit explorer.exe: under Wine 10 a desktop whose process is the 32-bit explorer reports a second monitor of its
+# size above the primary (virtual screen 0,-768 to 1024,768), and draws a window centred on the work area at Windows
+# y=175 at X y=943, below the screen; Wine 8 does not, nor does either with the 64-bit explorer, whatever the bitness
+# of the programs in the desktop. QX_WINDOW_WAIT: seconds to wait for the window (30; a 32-bit launcher under qemu
+# needs minutes).
 qx_show_launcher() {
-    local launcher=$1 output=$2 work=$3 start=$SECONDS line="" geometry="" colours=0
+    local launcher=$1 output=$2 work=$3 start=$SECONDS line="" geometry="" colours=0 screen="" outside=""
     shift 3
     QX_DESKTOP="QXLauncher-$$"
     # explorer keeps no exit status of the program it starts: a batch file records the launcher's.
@@ -222,19 +227,22 @@ qx_show_launcher() {
         if ! qx_display_alive; then
             return 1
         fi
-        if [ $((SECONDS - start)) -ge 30 ]; then
-            echo "no window titled \"$QX_CAPTION\" in the Wine desktop \"$QX_DESKTOP\" after 30 s" >&2
+        if [ $((SECONDS - start)) -ge "${QX_WINDOW_WAIT:-30}" ]; then
+            echo "no window titled \"$QX_CAPTION\" in the Wine desktop \"$QX_DESKTOP\" after ${QX_WINDOW_WAIT:-30} s" >&2
             return 1
         fi
         sleep 0.2
     done
+    screen=$(LC_ALL=C xwininfo -root 2>/dev/null | sed -n 's/^ *-geometry \([0-9]*x[0-9]*\)+0+0 *$/\1/p')
     # Give it time to paint; a single-colour picture means nothing was drawn yet.
     for _ in 1 2 3 4 5; do
         sleep 1
         qx_display_alive || return 1
         line=$(qx_launcher_window) || line=""
         geometry=$(echo "$line" | sed -n 's/.* \([0-9]*x[0-9]*\)+[-0-9]*+[-0-9]* *+\([-0-9]*\)+\([-0-9]*\) *$/\1+\2+\3/p')
-        if [ -n "$geometry" ] && import -window root -crop "$geometry" +repage "$output"; then
+        outside=""
+        [ -z "$geometry" ] || qx_on_screen "$geometry" "$screen" || outside=1
+        if [ -n "$geometry" ] && [ -z "$outside" ] && import -window root -crop "$geometry" +repage "$output"; then
             colours=$(convert "$output" -format '%k' info:) || colours=0
             [ "$colours" -gt 50 ] && break
         fi
@@ -242,11 +250,22 @@ qx_show_launcher() {
     if [ -z "$line" ]; then
         echo "the launcher's window went away before it could be captured" >&2
         return 1
+    elif [ -n "$outside" ]; then
+        echo "the launcher's window is not wholly on the ${screen:-?} X screen: $line" >&2
+        return 1
     elif [ "$colours" -le 50 ]; then
         echo "the launcher's window stayed blank: $line" >&2
         return 1
     fi
     echo "window appeared: \"$QX_CAPTION\" $geometry after $((SECONDS - start)) s, saved $output ($colours colours)"
+}
+
+# qx_on_screen WxH+X+Y SCREEN_WxH: whether that rectangle lies wholly on the screen.
+qx_on_screen() {
+    local w h x y sw sh
+    IFS='x+' read -r w h x y <<<"$1"
+    IFS=x read -r sw sh <<<"$2"
+    [ -n "$sw" ] && [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "$sw" ] && [ $((y + h)) -le "$sh" ]
 }
 
 # Fails, saying so, once the private Xvfb (if this run started one) has ended.
