@@ -32,8 +32,8 @@ mkdir -p build
 ) 9>"build/$preset.lock"
 build="$PWD/build/$preset"
 launcher="${QX_LAUNCHER_EXE:-$build/ui/QXLauncher.exe}"
-loader=/usr/lib/wine/wine
-[ "$preset" = win64 ] && loader=/usr/lib/wine/wine64
+# The launcher's own loader: a 32-bit QX_LAUNCHER_EXE runs under the 32-bit one on either kind of host.
+loader=$(qx_wine_loader "$launcher")
 user_prefix="${WINEPREFIX:-}"
 
 # Without a display, everything from here on (making the demo install too) runs on a private Xvfb.
@@ -96,7 +96,7 @@ else
     echo "   Japanese edition in C:\\Games\\Halvoren12QX\\)"
 fi
 export WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
-[ "$preset" = win64 ] && export WINELOADER=$loader
+[ "$loader" = /usr/lib/wine/wine ] || export WINELOADER=$loader
 
 if [ -z "$work" ]; then
     # Not exec: the shell keeps the demo install's shared lock while the launcher (and the game it starts) run.

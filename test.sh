@@ -320,8 +320,9 @@ elif ! skipped emulated && qx_setup_i386_emulation; then
         cat "$log/store.txt" "$log/e2e.txt"
         [ "$e2e" -eq 0 ] && [ "$(cat "$log/store.status")" -eq 0 ]' sh "$prefix" "$log"
     stop_wine
-    # run.sh without a display on the 32-bit release exe, as on a host that runs it natively (Wine 10 opened it below
-    # the screen there only), on a demo install copied from the prefix whose 32-bit half is set up.
+    # run.sh without a display on the 32-bit release exe, under the 32-bit loader as on a host that runs it natively
+    # (where Wine 10 once drew it below the screen), on a demo install copied from the prefix whose 32-bit half is set
+    # up.
     start=$(date +%s)
     rm -rf "$emulated/run-prefix" "$emulated/run-prefix.users"
     cp -a "$prefix" "$emulated/run-prefix"

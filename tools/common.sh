@@ -123,6 +123,17 @@ qx_setup_i386_emulation() {
     echo "32-bit emulation: $did; Wine's 32-bit loader now runs under qemu"
 }
 
+# The Wine loader for a Windows program: the 32-bit one for a 32-bit exe (PE machine 0x14c), else the 64-bit one.
+qx_wine_loader() {
+    local offset
+    offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+    if [ "$(od -An -tx1 -j "${offset:-0}" -N6 "$1" 2>/dev/null | tr -d ' \n')" = 504500004c01 ]; then
+        echo /usr/lib/wine/wine
+    else
+        echo /usr/lib/wine/wine64
+    fi
+}
+
 # Starts a private Xvfb on a display number that Xvfb itself finds free, and waits until it accepts connections:
 # qx_start_xvfb WORK_DIR [WxHxD]. Exports DISPLAY and sets QX_XVFB_PID; says why and fails if Xvfb did not come up.
 qx_start_xvfb() {
