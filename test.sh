@@ -89,10 +89,12 @@ if ! skipped windows; then
     done
 fi
 
-# The test kit as a tester's Windows runs it: unzipped into a folder whose name has a blank and Chinese characters in a
-# new prefix at 144 DPI (150 %, as many laptops) with no drive for the Unix root, so only what the zip holds can be
-# found, and started as "cmd /c run-tests.cmd" from an environment with only what Wine needs (no QX_ variable, no
-# Unix path). Every case CTest runs must pass there, but those listed below, which must say why they skip.
+# The test kit as a tester's Windows runs it: unzipped into a folder whose name has a blank and Chinese characters the
+# prefix's code page lacks, then into one with a blank and characters it holds, in a new prefix at 144 DPI (150 %, as
+# many laptops) with no drive for the Unix root, so only what the zip holds can be found, and started as
+# "cmd /c run-tests.cmd" from an environment with only what Wine needs (no QX_ variable, no Unix path). Every case
+# CTest runs must pass in each, but those listed below, which must say why they skip, and the window tests must say
+# they ran at 144 DPI.
 kit_skips=(
     "LauncherEndToEnd.GameOnAnotherDriveStartsDespiteAStaleDriveDirectoryAndIsNotWaitedFor: needs a second drive"
     "InstallFolders/LauncherInLocale.TheGameIsFoundExactlyWhenTheLocaleHoldsItsFolderName/*: picks a Unix locale"
@@ -133,16 +135,25 @@ if ! skipped kit; then
                 WINEPREFIX="$template" /usr/lib/wine/wineserver64 -w && touch "$template/.qx-new-144" || exit 1
         fi
         cp -a "$template" "$kit_prefix" && rm "$kit_prefix/.qx-new-144" "$kit_prefix/dosdevices/z:" || exit 1
-        kit="$kit_prefix/drive_c/测试 套件"
-        mkdir -p "$kit" && unzip -q "$zip" -d "$kit" || exit 1
-        cd "$kit/$(basename "$zip" .zip)" && clean "$kit_prefix" cmd /c run-tests.cmd </dev/null' \
+        status=0
+        for kit in "$kit_prefix/drive_c/测试 套件" "$kit_prefix/drive_c/qx kit été"; do
+            echo "== the kit in ${kit#"$kit_prefix/drive_c/"}"
+            mkdir -p "$kit" && unzip -q "$zip" -d "$kit" || exit 1
+            (cd "$kit/$(basename "$zip" .zip)" && clean "$kit_prefix" cmd /c run-tests.cmd </dev/null) || status=1
+            grep -q "^window tests ran at 144 DPI" "$kit/$(basename "$zip" .zip)/form1_tests.txt" ||
+                { echo "the window tests did not say they ran at 144 DPI"; status=1; }
+        done
+        exit $status' \
         sh "$preset" "$kit_prefix" "$zip" "$kit_log" "$prefix" "$kit_template" >"$kit_log" 2>&1 || kit_status=$?
     stop_kit
     stop_wine
     cat "$kit_log"
     cases=$(grep -o '"--gtest_filter=' "$kit_log.ctest.json" | wc -l)
     summary='s/^\([0-9]*\) passed, \([0-9]*\) failed, \([0-9]*\) skipped\r*$/\1 \2 \3/p'
-    read -r passed failed kit_skipped < <(sed -n "$summary" "$kit_log" | tail -n 1) || true
+    # Both runs' totals, which must be the same.
+    totals=$(sed -n "$summary" "$kit_log")
+    read -r passed failed kit_skipped <<<"$totals" || true
+    [ "$(wc -l <<<"$totals")" -eq 2 ] && [ "$(sort -u <<<"$totals" | wc -l)" -eq 1 ] || failed=1
     unlisted=$(sed -n 's/\r$//; s/^    skipped //p' "$kit_log" | while IFS= read -r skip; do
         listed=""
         for allowed in "${kit_skips[@]}"; do
@@ -153,12 +164,13 @@ if ! skipped kit; then
     done)
     if [ "$kit_status" -ne 0 ] || [ "${failed:-1}" -ne 0 ] || [ "${passed:-0}" -ne $((cases - kit_skipped)) ] ||
         [ -n "$unlisted" ]; then
-        echo "the test kit failed (exit status $kit_status), its counts are not CTest's $cases GoogleTest cases less" \
-            "its ${kit_skipped:-?} skipped, or it skipped cases not listed in test.sh:${unlisted:+$'\n'$unlisted}" >&2
+        echo "the test kit failed (exit status $kit_status), its counts differ between its two folders or are not" \
+            "CTest's $cases GoogleTest cases less its ${kit_skipped:-?} skipped, or it skipped cases not listed in" \
+            "test.sh:${unlisted:+$'\n'$unlisted}" >&2
         exit 1
     fi
-    echo "test kit: $passed passed, $kit_skipped skipped (as listed) of CTest's $cases cases, at 144 DPI with no" \
-        "Z: drive, in $(($(date +%s) - start)) s"
+    echo "test kit: $passed passed, $kit_skipped skipped (as listed) of CTest's $cases cases in each of its two" \
+        "folders, at 144 DPI with no Z: drive, in $(($(date +%s) - start)) s"
 fi
 
 # run.sh as on a fresh machine without a display: it makes the demo install, and the launcher's window must appear in

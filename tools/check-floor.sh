@@ -46,6 +46,8 @@ trap 'rm -rf "$work"' EXIT
     echo '#include <ole2.h>'
     echo '#include <olectl.h>'
     echo '#include <oleacc.h>'
+    echo '#include <sddl.h>'
+    echo '#include <shlobj.h>'
     echo 'void References() {'
 } >"$work/refs.cpp"
 echo "$imports" | while read -r dll name; do

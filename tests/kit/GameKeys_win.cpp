@@ -23,8 +23,8 @@ void Say(const std::wstring& text) {
         WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         return;
     }
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length, nullptr, nullptr);
     WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -39,42 +39,66 @@ void PutText(std::string& out, const std::wstring& text) {
     Put(out, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)));
 }
 
-bool SaveKey(const std::wstring& path, std::string& out) {
+// Where reading the tree stopped: the key, and the registry's error or one of the reasons below.
+struct Failure {
+    std::wstring key;
+    LONG error = ERROR_SUCCESS;
+};
+const LONG kLink = -1, kNulInName = -2;
+
+// Keys are opened as they are, never followed: a registry link's target lies outside the game's tree.
+LONG OpenKey(const std::wstring& path, REGSAM access, HKEY& key) {
+    return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), REG_OPTION_OPEN_LINK, access, &key);
+}
+
+bool SaveKey(const std::wstring& path, std::string& out, Failure& failure) {
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
+    if (const LONG error = OpenKey(path, KEY_READ, key))
+        return failure = {path, error}, false;
     out += 'K';
     PutText(out, path);
-    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
-    bool ok = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values, &longestName,
-                               &longestData, nullptr, nullptr) == ERROR_SUCCESS;
+    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0, type = 0;
+    LONG error = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
+                                  &longestName, &longestData, nullptr, nullptr);
+    if (!error && RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+        type == REG_LINK)
+        error = kLink;
     std::vector<wchar_t> name(std::max(longestName, longestSubkey) + 2);
     std::vector<BYTE> data(longestData + 1);
-    for (DWORD i = 0; ok && i < values; ++i) {
-        DWORD nameLength = static_cast<DWORD>(name.size()), type = 0, size = static_cast<DWORD>(data.size());
-        ok = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, data.data(), &size) == ERROR_SUCCESS;
+    std::vector<std::wstring> children;
+    for (DWORD i = 0; !error && i < values + subkeys; ++i) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size());
+        error = i < values
+                    ? RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, data.data(), &size)
+                    : RegEnumKeyExW(key, i - values, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr);
+        const std::wstring found(name.data(), error ? 0 : nameLength);
+        if (!error && found.find(L'\0') != std::wstring::npos)
+            error = kNulInName; // the W functions cannot name it again
+        if (error)
+            break;
+        if (i >= values) {
+            children.push_back(path + L"\\" + found);
+            continue;
+        }
         out += 'V';
-        PutText(out, std::wstring(name.data(), nameLength));
+        PutText(out, found);
         Put(out, &type, sizeof type);
         Put(out, data.data(), size);
     }
-    std::vector<std::wstring> children;
-    for (DWORD i = 0; ok && i < subkeys; ++i) {
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        ok = RegEnumKeyExW(key, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-        children.push_back(path + L"\\" + std::wstring(name.data(), nameLength));
-    }
     RegCloseKey(key);
+    if (error)
+        return failure = {path, error}, false;
     for (const auto& child : children)
-        ok = ok && SaveKey(child, out);
-    return ok;
+        if (!SaveKey(child, out, failure))
+            return false;
+    return true;
 }
 
 // RegDeleteTree and SHDeleteKey are not on every Windows the kit runs on: the subkeys go first, one by one.
 void DeleteKey(const std::wstring& path) {
     std::vector<std::wstring> children;
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (OpenKey(path, KEY_READ, key) == ERROR_SUCCESS) {
         wchar_t name[256];
         for (DWORD i = 0, length = 256;
              RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; length = 256)
@@ -153,54 +177,86 @@ bool Parse(const std::string& saved, std::vector<Key>& tree) {
 }
 
 // The game's tree as `tree` has it, in place of whatever is there now; an empty tree leaves the key absent.
-bool Write(const std::vector<Key>& tree) {
+bool Write(const std::vector<Key>& tree, Failure& failure) {
     DeleteKey(kGameKey);
-    bool ok = true;
+    failure = {};
+    auto note = [&failure](const std::wstring& path, LONG error) {
+        if (error && !failure.error)
+            failure = {path, error};
+    };
     for (const Key& saved : tree) {
         HKEY key;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, saved.path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS) {
-            ok = false;
+        const LONG error =
+            RegCreateKeyExW(HKEY_CURRENT_USER, saved.path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+        note(saved.path, error);
+        if (error)
             continue;
-        }
         for (const Value& value : saved.values) {
             // Non-zero guards on both sides: given text without its terminator, RegSetValueExW adds one when the
             // next character is a NUL, and would look before the data for a single byte.
             const std::string data = "\xff\xff" + value.bytes + "\xff\xff";
-            ok = RegSetValueExW(key, value.name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(data.data() + 2),
-                                static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS &&
-                 ok;
+            note(saved.path,
+                 RegSetValueExW(key, value.name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(data.data() + 2),
+                                static_cast<DWORD>(value.bytes.size())));
         }
         RegCloseKey(key);
     }
-    return ok;
+    return !failure.error;
 }
 
-// Written under another name, flushed, and renamed once whole, so a backup cut short is never taken for one.
+// Written under another name, flushed, and renamed once whole, so a backup cut short is never taken for one; the
+// renamed file is flushed again, so the rename itself is on the disk before any test changes the keys.
 bool WriteWhole(const std::wstring& path, const std::string& data) {
     const std::wstring part = path + L".part";
     HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    const bool ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-                    written == data.size() && FlushFileBuffers(file);
+    bool ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+              written == data.size() && FlushFileBuffers(file);
     CloseHandle(file);
-    return ok && MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok && MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    file = ok ? CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+              : INVALID_HANDLE_VALUE;
+    if (file != INVALID_HANDLE_VALUE) {
+        FlushFileBuffers(file);
+        CloseHandle(file);
+    }
+    return ok;
 }
 
 std::wstring Backup() {
     return StateFolder() + L"orim-backup.bin";
 }
 
+// Beside the backup, once the tree it holds is back but the backup itself could not be deleted: the same bytes,
+// so that no later run puts that old copy back over newer settings.
+std::wstring RestoredMark() {
+    return Backup() + L".restored";
+}
+
 std::wstring Number(DWORD n) {
     return std::to_wstring(n);
 }
 
-// The user's local application data folder: %LOCALAPPDATA% from Vista on, else (XP) the folder Explorer records for
-// it. Not through shell32, which would bring shcore into the window tests before the window loads it.
-bool LocalAppData(wchar_t (&folder)[MAX_PATH]) {
-    DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
+// An antivirus or indexer may hold a file for a moment: a delete is tried for about two seconds.
+bool DeleteSoon(const std::wstring& path) {
+    for (int tries = 0;; ++tries) {
+        if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
+            return true;
+        if (tries == 20)
+            return false;
+        Sleep(100);
+    }
+}
+
+const wchar_t kRunAgain[] = L"then start run-tests.cmd again.";
+
+// The user's roaming application data folder, which goes with the registry (HKEY_CURRENT_USER) to the next PC of a
+// roaming profile: %APPDATA%, on XP too, else the folder Explorer records for it. Not through shell32, which would
+// bring shcore into the window tests before the window loads it.
+bool AppData(wchar_t (&folder)[MAX_PATH]) {
+    DWORD length = GetEnvironmentVariableW(L"APPDATA", folder, MAX_PATH);
     if (length > 0 && length < MAX_PATH)
         return true;
     HKEY key;
@@ -209,24 +265,71 @@ bool LocalAppData(wchar_t (&folder)[MAX_PATH]) {
         return false;
     wchar_t recorded[MAX_PATH] = {};
     DWORD size = sizeof recorded - sizeof(wchar_t), type = 0;
-    const bool read = RegQueryValueExW(key, L"Local AppData", nullptr, &type, reinterpret_cast<BYTE*>(recorded),
-                                       &size) == ERROR_SUCCESS &&
-                      (type == REG_SZ || type == REG_EXPAND_SZ);
+    const bool read =
+        RegQueryValueExW(key, L"AppData", nullptr, &type, reinterpret_cast<BYTE*>(recorded), &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ);
     RegCloseKey(key);
     length = read ? ExpandEnvironmentStringsW(recorded, folder, MAX_PATH) : 0;
     return length > 1 && length <= MAX_PATH;
 }
 
-// The saved tree, as a backup file holds it.
-std::string Save(bool& ok) {
-    std::string out(kMagic, sizeof kMagic);
+// The tree as a backup file holds it, or false with where reading it failed. Only a tree that is not there counts as
+// absent: any other failure to open it (an access list, say) stops the run.
+bool Save(std::string& out, Failure& failure) {
+    out.assign(kMagic, sizeof kMagic);
     HKEY probe;
-    ok = true;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kGameKey, 0, KEY_READ, &probe) == ERROR_SUCCESS) {
+    const LONG error = OpenKey(kGameKey, KEY_READ, probe);
+    if (error == ERROR_SUCCESS) {
         RegCloseKey(probe);
-        ok = SaveKey(kGameKey, out);
+        if (!SaveKey(kGameKey, out, failure))
+            return false;
+    } else if (error != ERROR_FILE_NOT_FOUND) {
+        return failure = {kGameKey, error}, false;
     }
-    return out + 'E';
+    out += 'E';
+    return true;
+}
+
+std::string Save() {
+    std::string out;
+    Failure failure;
+    return Save(out, failure) ? out : std::string();
+}
+
+std::wstring Describe(const Failure& failure) {
+    const std::wstring key = L"HKEY_CURRENT_USER\\" + failure.key;
+    return failure.error == kLink        ? key + L" is a registry link, which the kit cannot keep as it is"
+           : failure.error == kNulInName ? key + L" holds a name with a NUL character in it, which the kit cannot keep"
+                                         : key + L" cannot be read (error " + Number(failure.error) + L")";
+}
+
+// Why a tree did not come back: the key that could not be written, with the error, or that it read back otherwise.
+std::wstring NotBack(const Failure& failure) {
+    return !failure.error        ? L"they did not read back as saved"
+           : failure.key.empty() ? L"flushing the registry failed, error " + Number(failure.error)
+                                 : L"HKEY_CURRENT_USER\\" + failure.key + L", error " + Number(failure.error);
+}
+
+// "orim-before-restore-YYYYMMDD-HHMMSS.bin" in the state folder.
+std::wstring KeptName() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t name[64];
+    swprintf(name, 64, L"orim-before-restore-%04u%02u%02u-%02u%02u%02u.bin", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    return StateFolder() + name;
+}
+
+HANDLE NewJob() {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    // Breakaway allowed, so that a runner started inside it can give each program a job of its own before Windows 8.
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    if (job && !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        job = nullptr;
+    }
+    return job;
 }
 
 } // namespace
@@ -253,12 +356,53 @@ std::wstring StateFolder() {
     std::wstring state;
     if (length > 0 && length < MAX_PATH) {
         state = folder;
-    } else if (LocalAppData(folder)) {
+    } else if (AppData(folder)) {
         state = std::wstring(folder) + L"\\QXLauncher Tests";
     }
     if (!state.empty() && state.back() != L'\\')
         state += L'\\';
     return state;
+}
+
+bool EndChildrenWithThisProcess() {
+    HANDLE job = NewJob();
+    if (job && AssignProcessToJobObject(job, GetCurrentProcess()))
+        return true; // the handle stays open until the process ends
+    Say(L"Note: programs this one starts may outlive it if it is stopped (error " + Number(GetLastError()) +
+        L" putting it in a job).\n");
+    if (job)
+        CloseHandle(job);
+    return false;
+}
+
+BOOL StartInJob(const std::wstring& program, std::wstring& line, DWORD flags, const wchar_t* folder,
+                STARTUPINFOW& startup, PROCESS_INFORMATION& process, HANDLE& job) {
+    job = NewJob();
+    // Out of whatever job this process is in where that job allows it, so that before Windows 8, which has no
+    // nested jobs, the child can join its own; else in this one's, where Windows 8 and later nest the two.
+    BOOL started = FALSE;
+    for (DWORD breakaway : {DWORD{CREATE_BREAKAWAY_FROM_JOB}, DWORD{0}}) {
+        started = CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE,
+                                 flags | CREATE_SUSPENDED | breakaway, nullptr, folder, &startup, &process);
+        if (started || GetLastError() != ERROR_ACCESS_DENIED)
+            break;
+    }
+    if (!started) {
+        const DWORD error = GetLastError();
+        if (job)
+            CloseHandle(job);
+        job = nullptr;
+        SetLastError(error);
+        return FALSE;
+    }
+    if (job && !AssignProcessToJobObject(job, process.hProcess)) {
+        Say(L"Note: " + program + L" is not in a job of its own (error " + Number(GetLastError()) +
+            L"): what it starts may outlive it.\n");
+        CloseHandle(job);
+        job = nullptr;
+    }
+    ResumeThread(process.hThread);
+    return TRUE;
 }
 
 bool Guard::HeldForUs() {
@@ -272,48 +416,91 @@ void Guard::Hold() const {
 }
 
 bool Guard::Begin() {
-    const std::wstring folder = StateFolder(), backup = Backup();
+    const std::wstring folder = StateFolder(), backup = Backup(), mark = RestoredMark();
     if (folder.empty()) {
-        Say(L"Found no local application data folder for the game's settings' backup: nothing was changed or run.\n");
+        Say(L"Found no application data folder for the game's settings' backup: nothing was changed or run. Send "
+            L"this message to the developers.\n");
         return false;
     }
     CreateDirectoryW(folder.c_str(), nullptr);
-    lock_ = CreateFileW((folder + L"run.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0,
-                        nullptr);
+    // A scanner may hold the lock for a moment; a run holds it throughout.
+    for (int tries = 0; tries <= 20; ++tries, Sleep(100)) {
+        lock_ = CreateFileW((folder + L"run.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0,
+                            nullptr);
+        if (lock_ != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+    }
     if (lock_ == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         Say(error == ERROR_SHARING_VIOLATION
-                ? L"Another test run is going on for this Windows user: this one stops and changes nothing. Let the "
-                  L"other end first (it holds " + folder + L"run.lock).\n"
+                ? L"Another test run is going on for this Windows user (it holds " + folder +
+                      L"run.lock): this one stops and changes nothing. Let the other end first, " + kRunAgain + L"\n"
                 : L"Could not take the test kit's lock " + folder + L"run.lock (error " + Number(error) +
-                      L"): nothing was changed.\n");
+                      L"): nothing was changed or run. Check that you may write in that folder, " + kRunAgain + L"\n");
         return false;
     }
-    std::string left;
+    std::string left, marked;
     const DWORD error = ReadWhole(backup, left);
     if (error != ERROR_FILE_NOT_FOUND) {
         std::vector<Key> tree;
         if (error != 0 || !Parse(left, tree)) {
             Say(L"The game's settings saved by an earlier test run are in " + backup +
                 (error ? L", which cannot be read (error " + Number(error) +
-                             L"): nothing was changed or run. Close whatever holds it, then run again.\n"
-                       : std::wstring(L", which is damaged: nothing was changed or run. Keep that file: it may "
-                                      L"be all that is left of them.\n")));
+                             L"): nothing was changed or run. Close the program that holds it (an antivirus or backup "
+                             L"tool, say), " +
+                             kRunAgain + L"\n"
+                       : std::wstring(L", which is damaged: nothing was changed or run. Move that file to another "
+                                      L"folder and keep it (it may be all that is left of those settings; send it to "
+                                      L"the developers with this message), ") +
+                             kRunAgain + L"\n"));
             return End(), false;
         }
-        Say(L"A test run before this one was cut short: putting back the game's settings it saved in " + backup +
-            L".\n");
-        bool ok = false;
-        if (!Write(tree) || Save(ok) != left || !ok) {
-            Say(L"Could not put back the game's settings from " + backup + L": nothing was run. Keep that file.\n");
-            return End(), false;
+        if (ReadWhole(mark, marked) == 0 && marked == left) {
+            Say(L"The game's settings in " + backup + L" were put back by the run that saved them.\n");
+        } else {
+            // The settings as they are now may be newer than the backup (the game, or the player, since): kept first.
+            std::string now;
+            Failure failure;
+            if (!Save(now, failure)) {
+                Say(Describe(failure) + L": nothing was changed or run. Send this message to the developers.\n");
+                return End(), false;
+            }
+            const std::wstring kept = KeptName();
+            if (now != left && !WriteWhole(kept, now)) {
+                Say(L"Could not keep the game's settings as they are now in " + kept +
+                    L": nothing was changed or run. Check that you may write in that folder, " + kRunAgain + L"\n");
+                return End(), false;
+            }
+            Say(L"A test run before this one was cut short: putting back the game's settings it saved in " + backup +
+                L"." +
+                (now == left
+                     ? std::wstring(L" They are the same as now.\n")
+                     : L" The settings as they were until now are kept in " + kept +
+                           L"; to have those back instead, rename that file to orim-backup.bin, " + kRunAgain + L"\n"));
+            if (!Write(tree, failure) || Save() != left) {
+                Say(L"Could not put back the game's settings from " + backup + L" (" + NotBack(failure) +
+                    L"): nothing was run. Keep that file and send this message to the developers; the next run " +
+                    L"tries again.\n");
+                return End(), false;
+            }
         }
     }
-    bool ok = false;
-    saved_ = Save(ok);
-    if (!ok || !WriteWhole(backup, saved_)) {
-        Say(L"Could not save the game's settings (HKEY_CURRENT_USER\\Software\\ORIM) to " + backup +
-            L": nothing was run.\n");
+    if (!DeleteSoon(mark)) {
+        Say(L"Could not delete " + mark + L" (error " + Number(GetLastError()) + L"): nothing was run. Close the " +
+            L"program that holds it, " + kRunAgain + L"\n");
+        return End(), false;
+    }
+    Failure failure;
+    if (!Save(saved_, failure)) {
+        Say(Describe(failure) + L": nothing was changed or run. Send this message to the developers.\n");
+        saved_.clear();
+        return End(), false;
+    }
+    if (!WriteWhole(backup, saved_)) {
+        Say(L"Could not save the game's settings (HKEY_CURRENT_USER\\Software\\ORIM) to " + backup + L" (error " +
+            Number(GetLastError()) + L"): nothing was run. Check that you may write in that folder, " + kRunAgain +
+            L"\n");
+        saved_.clear();
         return End(), false;
     }
     return true;
@@ -325,12 +512,23 @@ bool Guard::End() {
     bool ok = false;
     std::vector<Key> tree;
     if (!saved_.empty()) {
-        ok = Parse(saved_, tree) && Write(tree);
-        bool read = false;
-        ok = ok && Save(read) == saved_ && read && DeleteFileW(Backup().c_str());
-        if (!ok)
-            Say(L"Could not put back the game's settings: they stay saved in " + Backup() +
-                L", and the next test run puts them back.\n");
+        Failure failure;
+        ok = Parse(saved_, tree) && Write(tree, failure) && Save() == saved_;
+        // On the disk before the backup goes: a power cut must not leave test values and no backup.
+        if (ok && (failure.error = RegFlushKey(HKEY_CURRENT_USER)) != ERROR_SUCCESS)
+            ok = false; // the key stays empty: the hive as a whole
+        if (!ok) {
+            Say(L"Could not put back the game's settings (" + NotBack(failure) + L"): they stay saved in " + Backup() +
+                L", and the next test run puts them back. If it keeps failing, send this message to " +
+                L"the developers.\n");
+        } else if (!DeleteSoon(Backup())) {
+            const DWORD error = GetLastError();
+            Say(L"The game's settings are back, but " + Backup() + L" could not be deleted (error " + Number(error) +
+                (WriteWhole(RestoredMark(), saved_)
+                     ? L"): it is marked as put back, and the next run deletes it.\n"
+                     : L"), nor marked as put back: the next run keeps the settings as they are then before it puts "
+                       L"that file back.\n"));
+        }
         saved_.clear();
     }
     CloseHandle(lock_);

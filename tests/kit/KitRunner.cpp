@@ -1,16 +1,18 @@
 // kit-runner.exe: runs the test programs of the Windows test kit on the machine it is unpacked on. The tests use the
 // game's own keys under HKEY_CURRENT_USER\Software\ORIM, so the runner saves that tree first, bit for bit, to the
 // user's one backup (GameKeys_win.h), and puts it back afterwards; a backup left by a run that was cut short, from
-// any folder, is put back before anything else, and a second run at once stops. Runs on Windows XP SP3 and later,
-// and under Wine; needs no administrator rights.
-//   kit-runner.exe [--programs NAME.exe...]   (default: every *_tests.exe beside it)
+// any folder, is put back before anything else, and a second run at once stops. Each program, and whatever it starts,
+// runs in a job that ends it when the runner ends. Runs on Windows XP SP3 and later, and under Wine; needs no
+// administrator rights.
+//   kit-runner.exe [--programs NAME.exe...]   (default: every test program the kit ships, each of which, and each
+//                                              file they need, must be there)
 #include "GameKeys_win.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -51,9 +53,9 @@ void PrintSkips(const std::string& xml) {
 // Whether the system's code page holds every character of `path`.
 bool Nameable(const std::wstring& path) {
     BOOL lossy = FALSE;
-    return GetACP() == CP_UTF8 || (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0,
-                                                       nullptr, &lossy) > 0 &&
-                                   !lossy);
+    return GetACP() == CP_UTF8 ||
+           (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lossy) > 0 &&
+            !lossy);
 }
 
 // GoogleTest opens its report by a name in the system's code page, and makes a relative name absolute through the
@@ -88,7 +90,8 @@ Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
     const std::wstring written = reportFolder == folder ? report : reportFolder + L"qxkit-" + stem + L".xml";
     DeleteFileW(report.c_str());
     DeleteFileW(written.c_str());
-    std::wstring line = L"\"" + folder + program + L"\" --gtest_output=xml:" + written;
+    // Quoted whole: a folder's name may have blanks (C:\Documents and Settings\, C:\Users\John Smith\).
+    std::wstring line = L"\"" + folder + program + L"\" \"--gtest_output=xml:" + written + L"\"";
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     HANDLE output = CreateFileW((folder + stem + L".txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
                                 CREATE_ALWAYS, 0, nullptr);
@@ -97,16 +100,22 @@ Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION process{};
+    HANDLE job = nullptr;
     DWORD exitCode = 1;
     if (output != INVALID_HANDLE_VALUE &&
-        CreateProcessW((folder + program).c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                       folder.c_str(), &startup, &process)) {
+        gamekeys::StartInJob(folder + program, line, 0, folder.c_str(), startup, process, job)) {
         if (WaitForSingleObject(process.hProcess, 30 * 60 * 1000) == WAIT_TIMEOUT)
-            TerminateProcess(process.hProcess, ERROR_TIMEOUT);
+            job ? TerminateJobObject(job, ERROR_TIMEOUT) : TerminateProcess(process.hProcess, ERROR_TIMEOUT);
         WaitForSingleObject(process.hProcess, INFINITE);
         GetExitCodeProcess(process.hProcess, &exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+    }
+    if (job) {
+        // Whatever the program left running (a launcher, the stand-in game) ends before the next one, or the keys'
+        // restore, begins.
+        TerminateJobObject(job, 1);
+        CloseHandle(job);
     }
     if (output != INVALID_HANDLE_VALUE)
         CloseHandle(output);
@@ -124,7 +133,8 @@ Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
     if (!reported || (exitCode != 0 && counts.failed == 0))
         ++counts.failed;
     printf("%-24ls %4d passed, %d failed, %d skipped%s\n", program.c_str(), counts.passed, counts.failed,
-           counts.skipped, reported                 ? (exitCode == 0 ? "" : " (exit code not 0)")
+           counts.skipped,
+           reported               ? (exitCode == 0 ? "" : " (exit code not 0)")
            : reportFolder.empty() ? " (no folder for its report whose name the system's code page holds)"
                                   : " (ended without its report)");
     PrintSkips(xml);
@@ -132,18 +142,30 @@ Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
     return counts;
 }
 
-std::vector<std::wstring> DefaultPrograms(const std::wstring& folder) {
-    std::vector<std::wstring> programs;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*_tests.exe").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do
-            programs.push_back(found.cFileName);
-        while (FindNextFileW(search, &found));
-        FindClose(search);
+// Names the build gives, blank-separated.
+std::vector<std::wstring> Names(const char* names) {
+    std::vector<std::wstring> list;
+    for (const char* at = names; *at;) {
+        const char* end = strchr(at, ' ');
+        end = end ? end : at + strlen(at);
+        if (end > at)
+            list.emplace_back(at, end);
+        at = *end ? end + 1 : end;
     }
-    std::sort(programs.begin(), programs.end());
-    return programs;
+    return list;
+}
+
+// A file the kit ships that is not there (an antivirus took it, the zip was half extracted) fails the run by name.
+int Missing(const std::wstring& folder, const std::vector<std::wstring>& files) {
+    int missing = 0;
+    for (const auto& file : files) {
+        if (GetFileAttributesW((folder + file).c_str()) == INVALID_FILE_ATTRIBUTES) {
+            printf("%-24ls    0 passed, 1 failed, 0 skipped (missing from the kit's folder)\n", file.c_str());
+            ++missing;
+        }
+    }
+    fflush(stdout);
+    return missing;
 }
 
 } // namespace
@@ -151,17 +173,22 @@ std::vector<std::wstring> DefaultPrograms(const std::wstring& folder) {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring folder = KitFolder();
     std::vector<std::wstring> programs;
-    if (argc > 1 && wcscmp(argv[1], L"--programs") == 0)
+    Counts total;
+    if (argc > 1 && wcscmp(argv[1], L"--programs") == 0) {
         programs.assign(argv + 2, argv + argc);
-    else
-        programs = DefaultPrograms(folder);
+    } else {
+        const std::vector<std::wstring> shipped = Names(QX_KIT_PROGRAMS);
+        for (const auto& program : shipped)
+            if (GetFileAttributesW((folder + program).c_str()) != INVALID_FILE_ATTRIBUTES)
+                programs.push_back(program);
+        total.failed = Missing(folder, shipped) + Missing(folder, Names(QX_KIT_COMPANIONS));
+    }
 
     gamekeys::Guard guard;
     if (!guard.Begin())
         return 2;
     guard.Hold();
 
-    Counts total;
     for (const auto& program : programs) {
         const Counts counts = RunProgram(folder, program);
         total.passed += counts.passed;
