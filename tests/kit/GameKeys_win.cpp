@@ -310,14 +310,17 @@ std::wstring NotBack(const Failure& failure) {
                                  : L"HKEY_CURRENT_USER\\" + failure.key + L", error " + Number(failure.error);
 }
 
-// "orim-before-restore-YYYYMMDD-HHMMSS.bin" in the state folder.
+// "orim-before-restore-YYYYMMDD-HHMMSS.bin" in the state folder, never the name of an earlier one.
 std::wstring KeptName() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     wchar_t name[64];
-    swprintf(name, 64, L"orim-before-restore-%04u%02u%02u-%02u%02u%02u.bin", now.wYear, now.wMonth, now.wDay, now.wHour,
+    swprintf(name, 64, L"orim-before-restore-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond);
-    return StateFolder() + name;
+    std::wstring kept = StateFolder() + name + L".bin";
+    for (int n = 2; GetFileAttributesW(kept.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+        kept = StateFolder() + name + L"-" + Number(n) + L".bin";
+    return kept;
 }
 
 HANDLE NewJob() {
@@ -485,11 +488,6 @@ bool Guard::Begin() {
             }
         }
     }
-    if (!DeleteSoon(mark)) {
-        Say(L"Could not delete " + mark + L" (error " + Number(GetLastError()) + L"): nothing was run. Close the " +
-            L"program that holds it, " + kRunAgain + L"\n");
-        return End(), false;
-    }
     Failure failure;
     if (!Save(saved_, failure)) {
         Say(Describe(failure) + L": nothing was changed or run. Send this message to the developers.\n");
@@ -501,6 +499,12 @@ bool Guard::Begin() {
             Number(GetLastError()) + L"): nothing was run. Check that you may write in that folder, " + kRunAgain +
             L"\n");
         saved_.clear();
+        return End(), false;
+    }
+    // Gone before any test runs, or a run cut short from here on would find its backup "put back" already.
+    if (!DeleteSoon(mark)) {
+        Say(L"Could not delete " + mark + L" (error " + Number(GetLastError()) + L"): nothing was run. Close the " +
+            L"program that holds it, " + kRunAgain + L"\n");
         return End(), false;
     }
     return true;
