@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -220,6 +221,34 @@ void Form1Window::LayoutIsExactAtTheSystemDpi() {
         }
         EXPECT_TRUE(IsWindowVisible(hwnd));
     }
+}
+
+// The DPI the window tests ran at, which test.sh and the kit compare with the one they set: at 96 DPI, or in a program
+// the system treats as DPI-unaware (shown 96 and stretched), every other case passes whatever the scaling.
+TEST(Form1Dpi, TheTestsAreDpiAwareAndSeeTheDpiTheSystemIsSetTo) {
+    // Looked up: Windows 10 1607's per-thread awareness, else Vista's per-process one; XP stretches no program.
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    auto proc = [user32](const char* name) { return reinterpret_cast<void*>(GetProcAddress(user32, name)); };
+    auto threadContext = reinterpret_cast<HANDLE(WINAPI*)()>(proc("GetThreadDpiAwarenessContext"));
+    auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(proc("GetAwarenessFromDpiAwarenessContext"));
+    auto processAware = reinterpret_cast<BOOL(WINAPI*)()>(proc("IsProcessDPIAware"));
+    if (threadContext && awareness) {
+        EXPECT_GT(awareness(threadContext()), 0) << "DPI-unaware (0) or unknown (-1)";
+    } else if (processAware) {
+        EXPECT_TRUE(processAware());
+    }
+    const int dpi = RunningDpi();
+    if (UnderWine()) { // Windows takes its system DPI from the display's scaling, not from this value alone
+        DWORD logPixels = 96, size = sizeof logPixels;
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+            RegQueryValueExW(key, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&logPixels), &size);
+            RegCloseKey(key);
+        }
+        EXPECT_EQ(dpi, static_cast<int>(logPixels)) << "the prefix's LogPixels";
+    }
+    printf("window tests ran at %d DPI\n", dpi);
+    fflush(stdout);
 }
 
 // What a screen reader gets from the control's standard client object, through Active Accessibility.
