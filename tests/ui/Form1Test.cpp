@@ -124,6 +124,7 @@ protected:
     HWND C(ControlId id) const { return form_->Control(id); }
 
     void LayoutIsExactAtTheSystemDpi();
+    void LayoutIsExactAt(int dpi, SIZE grown = {0, 0});
 
     RecordingSystem system_;
     std::unique_ptr<Form1> form_;
@@ -137,6 +138,42 @@ struct Expected {
     RECT pixels; // left, top, width, height at 96 DPI, in the window's client area
     ControlId parent;
 };
+
+constexpr SIZE kClient96{355, 385};
+const Expected kExpected[] = {
+    {kPicture1, kBannerClass, -1, kBannerTitle, {32, 0, 297, 113}, ControlId(0)},
+    {kFrame1, L"Button", BS_GROUPBOX, L"", {32, 112, 297, 65}, ControlId(0)},
+    {kZOP1, L"Button", BS_AUTORADIOBUTTON, L"中文QX版", {88, 136, 81, 17}, kFrame1},
+    {kZop2, L"Button", BS_AUTORADIOBUTTON, L"日文QX版", {208, 136, 73, 17}, kFrame1},
+    {kFrame2, L"Button", BS_GROUPBOX, L"", {32, 184, 297, 65}, ControlId(0)},
+    {kOP1, L"Button", BS_AUTORADIOBUTTON, L"窗口启动", {88, 208, 81, 17}, kFrame2},
+    {kOP2, L"Button", BS_AUTORADIOBUTTON, L"全屏启动", {208, 208, 73, 17}, kFrame2},
+    {kFrame3, L"Button", BS_GROUPBOX, L"分辨率", {32, 256, 297, 49}, ControlId(0)},
+    {kLabel1, L"Static", -1, L"W：", {64, 280, 18, 12}, kFrame3},
+    {kText1, L"Edit", -1, nullptr, {80, 279, 89, 18}, kFrame3},
+    {kLabel2, L"Static", -1, L"H：", {208, 280, 18, 12}, kFrame3},
+    {kText2, L"Edit", -1, nullptr, {224, 280, 89, 18}, kFrame3},
+    {kCommand1, L"Button", BS_DEFPUSHBUTTON, L"启动游戏", {56, 312, 249, 49}, ControlId(0)},
+    {kCkexit, L"Button", BS_AUTOCHECKBOX, L"启动后退出", {136, 368, 89, 12}, ControlId(0)},
+};
+
+// 96-DPI pixels at `dpi`. A pixel at 96 DPI is 15 twips, so this is the layout's rule MulDiv(twips, dpi, 1440).
+int Scaled(LONG pixels, int dpi) {
+    return MulDiv(pixels, dpi, 96);
+}
+
+// A control's place at `dpi` as a twips layout defines it: every rectangle scaled on its own, and a group box's
+// controls at the box's place plus their own offset in it, which round apart at DPIs such as 106.
+RECT ExpectedAt(const Expected& e, int dpi) {
+    RECT r{Scaled(e.pixels.left, dpi), Scaled(e.pixels.top, dpi), Scaled(e.pixels.right, dpi),
+           Scaled(e.pixels.bottom, dpi)};
+    for (const Expected& box : kExpected)
+        if (box.id == e.parent) {
+            r.left = Scaled(box.pixels.left, dpi) + Scaled(e.pixels.left - box.pixels.left, dpi);
+            r.top = Scaled(box.pixels.top, dpi) + Scaled(e.pixels.top - box.pixels.top, dpi);
+        }
+    return r;
+}
 
 // Also as on Windows XP to 8.1, where the per-monitor DPI functions are missing: the window then asks shcore for its
 // monitor's DPI, from the system folder alone, never a shcore.dll planted in the DLL search.
@@ -167,36 +204,23 @@ TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAtTheSystemDpi) {
 
 // The rectangles at 96 DPI, scaled to the DPI the system runs at.
 void Form1Window::LayoutIsExactAtTheSystemDpi() {
-    const int dpi = RunningDpi();
-    ASSERT_EQ(WindowDpi(form_->Hwnd()), dpi);
-    auto scaled = [dpi](LONG pixels) { return MulDiv(pixels, dpi, 96); };
+    ASSERT_EQ(WindowDpi(form_->Hwnd()), RunningDpi());
+    LayoutIsExactAt(RunningDpi());
+}
+
+// `grown`: what the client area holds beyond the layout's size.
+void Form1Window::LayoutIsExactAt(int dpi, SIZE grown) {
     RECT client;
     GetClientRect(form_->Hwnd(), &client);
-    EXPECT_EQ(client.right, scaled(355));
-    EXPECT_EQ(client.bottom, scaled(385));
-    const Expected expected[] = {
-        {kPicture1, kBannerClass, -1, kBannerTitle, {32, 0, 297, 113}, ControlId(0)},
-        {kFrame1, L"Button", BS_GROUPBOX, L"", {32, 112, 297, 65}, ControlId(0)},
-        {kZOP1, L"Button", BS_AUTORADIOBUTTON, L"中文QX版", {88, 136, 81, 17}, kFrame1},
-        {kZop2, L"Button", BS_AUTORADIOBUTTON, L"日文QX版", {208, 136, 73, 17}, kFrame1},
-        {kFrame2, L"Button", BS_GROUPBOX, L"", {32, 184, 297, 65}, ControlId(0)},
-        {kOP1, L"Button", BS_AUTORADIOBUTTON, L"窗口启动", {88, 208, 81, 17}, kFrame2},
-        {kOP2, L"Button", BS_AUTORADIOBUTTON, L"全屏启动", {208, 208, 73, 17}, kFrame2},
-        {kFrame3, L"Button", BS_GROUPBOX, L"分辨率", {32, 256, 297, 49}, ControlId(0)},
-        {kLabel1, L"Static", -1, L"W：", {64, 280, 18, 12}, kFrame3},
-        {kText1, L"Edit", -1, nullptr, {80, 279, 89, 18}, kFrame3},
-        {kLabel2, L"Static", -1, L"H：", {208, 280, 18, 12}, kFrame3},
-        {kText2, L"Edit", -1, nullptr, {224, 280, 89, 18}, kFrame3},
-        {kCommand1, L"Button", BS_DEFPUSHBUTTON, L"启动游戏", {56, 312, 249, 49}, ControlId(0)},
-        {kCkexit, L"Button", BS_AUTOCHECKBOX, L"启动后退出", {136, 368, 89, 12}, ControlId(0)},
-    };
+    EXPECT_EQ(client.right, Scaled(kClient96.cx, dpi) + grown.cx);
+    EXPECT_EQ(client.bottom, Scaled(kClient96.cy, dpi) + grown.cy);
     auto clientRect = [&](HWND hwnd) {
         RECT r;
         GetWindowRect(hwnd, &r);
         MapWindowPoints(HWND_DESKTOP, form_->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
         return r;
     };
-    for (const Expected& e : expected) {
+    for (const Expected& e : kExpected) {
         SCOPED_TRACE(FindControl(e.id)->name);
         HWND hwnd = C(e.id);
         ASSERT_NE(hwnd, nullptr);
@@ -210,10 +234,11 @@ void Form1Window::LayoutIsExactAtTheSystemDpi() {
             EXPECT_EQ(Text(hwnd), e.caption);
         }
         RECT r = clientRect(hwnd);
-        EXPECT_EQ(r.left, scaled(e.pixels.left));
-        EXPECT_EQ(r.top, scaled(e.pixels.top));
-        EXPECT_EQ(r.right - r.left, scaled(e.pixels.right));
-        EXPECT_EQ(r.bottom - r.top, scaled(e.pixels.bottom));
+        const RECT expected = ExpectedAt(e, dpi);
+        EXPECT_EQ(r.left, expected.left);
+        EXPECT_EQ(r.top, expected.top);
+        EXPECT_EQ(r.right - r.left, expected.right);
+        EXPECT_EQ(r.bottom - r.top, expected.bottom);
         if (e.parent) {
             // Inside its group box, at the box's origin plus its own offset.
             RECT p = clientRect(C(e.parent));
@@ -396,8 +421,7 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         RECT window;
         GetWindowRect(form_->Hwnd(), &window);
         SIZE frame = edges(row.dpi);
-        frame = {frame.cx + TwipsToPixels(kForm1ClientWidth, row.dpi),
-                 frame.cy + TwipsToPixels(kForm1ClientHeight, row.dpi)};
+        frame = {frame.cx + Scaled(kClient96.cx, row.dpi), frame.cy + Scaled(kClient96.cy, row.dpi)};
         if (row.wholeWindowScaled)
             frame = {MulDiv(window.right - window.left, row.dpi, dpi),
                      MulDiv(window.bottom - window.top, row.dpi, dpi)};
@@ -423,30 +447,16 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         } else {
             EXPECT_EQ(gMoves.moves, row.nestedDpi ? 2 : 1);
         }
-        RECT client;
-        GetClientRect(form_->Hwnd(), &client);
         GetWindowRect(form_->Hwnd(), &window);
         // Per-monitor v2 on Windows: the frame holds the new DPI's title bar and borders, which the system still
         // draws at the window's real DPI, so a message sent by hand leaves their difference in the client area.
         SIZE grown{0, 0};
         if (scales)
             grown = {edges(dpi).cx - edges(realDpi).cx, edges(dpi).cy - edges(realDpi).cy};
-        EXPECT_EQ(client.right, TwipsToPixels(kForm1ClientWidth, dpi) + grown.cx);
-        EXPECT_EQ(client.bottom, TwipsToPixels(kForm1ClientHeight, dpi) + grown.cy);
+        LayoutIsExactAt(dpi, grown);
         if (!row.minimized && !row.nestedDpi) {
             EXPECT_LE(abs(window.left + window.right - suggested.left - suggested.right), 1);
             EXPECT_LE(abs(window.top + window.bottom - suggested.top - suggested.bottom), 1);
-        }
-        for (std::size_t i = 0; i < kControlCount; ++i) {
-            SCOPED_TRACE(kForm1Controls[i].name);
-            RECT r;
-            GetWindowRect(form_->Control(kForm1Controls[i].id), &r);
-            MapWindowPoints(HWND_DESKTOP, form_->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
-            PixelRect expected = ControlRect(i, dpi);
-            EXPECT_EQ(r.left, expected.left);
-            EXPECT_EQ(r.top, expected.top);
-            EXPECT_EQ(r.right - r.left, expected.width);
-            EXPECT_EQ(r.bottom - r.top, expected.height);
         }
         LOGFONTW font{};
         GetObjectW(form_->Font(), sizeof font, &font);
