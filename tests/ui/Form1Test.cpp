@@ -398,10 +398,14 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         bool wholeWindowScaled; // suggested as v1 does; else as v2 does, the layout in the new DPI's frame
         bool minimized;
         int nestedDpi; // 0 for none
+        bool older;    // Windows 10's functions hidden: the v1 branch, as on 8.1 (Windows 10 1703 on takes v2)
     };
-    // The first row sets 96 DPI, whatever the system runs at, for the rows after it.
-    const Row rows[] = {{96, true, false, 0},  {144, false, false, 0}, {120, true, false, 0},
-                        {144, true, true, 0},  {96, false, false, 120}, {144, true, false, 0}};
+    // The first row sets 96 DPI, whatever the system runs at, for the rows after it; 106 (110 %) rounds a group box's
+    // controls apart from it. The older system's rows come first, while the frame is the one the window opened with:
+    // on Windows a v2 change sent by hand leaves its borders.
+    const Row rows[] = {{96, true, false, 0, true},  {144, false, false, 0, true},   {106, true, true, 0, true},
+                        {96, true, false, 0, false}, {144, false, false, 0, false},  {120, true, false, 0, false},
+                        {144, true, true, 0, false}, {96, false, false, 120, false}, {144, true, false, 0, false}};
     // The system's title bar and borders around Form1 at a DPI.
     auto edges = [](int at) {
         RECT r{0, 0, 0, 0};
@@ -410,14 +414,16 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
             AdjustWindowRectEx(&r, kForm1Style, FALSE, kForm1ExStyle);
         return SIZE{r.right - r.left, r.bottom - r.top};
     };
-    const bool scales = NonClientScalesWithDpi(form_->Hwnd());
     const int realDpi = WindowDpi(form_->Hwnd()); // a message sent by hand leaves the window's own DPI as it is
     int dpi = realDpi;
     for (const Row& row : rows) {
+        HideNewerSystemFunctions(row.older);
+        const bool scales = NonClientScalesWithDpi(form_->Hwnd());
         SCOPED_TRACE(std::to_string(dpi) + " to " + std::to_string(row.dpi) + " DPI, suggested " +
                      (row.wholeWindowScaled ? "as v1" : "as v2") +
                      (scales ? ", title bar scales (v2)" : ", title bar kept (v1 or Wine)") +
-                     (row.minimized ? ", minimized" : "") + (row.nestedDpi ? ", nested" : ""));
+                     (row.minimized ? ", minimized" : "") + (row.nestedDpi ? ", nested" : "") +
+                     (row.older ? ", Windows 10's functions hidden" : ""));
         RECT window;
         GetWindowRect(form_->Hwnd(), &window);
         SIZE frame = edges(row.dpi);
@@ -463,6 +469,7 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         EXPECT_EQ(font.lfHeight, -MulDiv(9, dpi, 72)); // 9 points
         EXPECT_EQ(BannerDpi(C(kPicture1)), dpi);       // the banner scales with the layout
     }
+    HideNewerSystemFunctions(false);
     SetWindowLongPtrW(form_->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gMoves.original));
     DestroyWindow(game);
     ASSERT_NE(form_->Font(), before);
