@@ -71,20 +71,29 @@ if ! skipped windows; then
         ctest --preset "$2" -j"$3"' sh "$prefix" "$preset" "$jobs"
     stop_wine
     # The window tests again at 120 DPI, as one process, in a copy of the build's prefix whose LogPixels is set before
-    # its server starts (about 60 s); the kit stage runs them at 144. The screen is the size such displays have.
+    # its server starts (about 60 s); the kit stage runs them at 144. The screen is the size such displays have. Every
+    # case passes at 96 too, so the stage fails unless the program says it ran at this DPI.
     for dpi in 120; do
-        dpi_prefix="$PWD/build/$preset/dpi$dpi-prefix"
+        dpi_prefix="$PWD/build/$preset/dpi$dpi-prefix" dpi_log="$PWD/build/$preset/form1_tests-$dpi.txt"
         trap 'WINEPREFIX="$dpi_prefix" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1; stop_wine' EXIT
         rm -rf "$dpi_prefix"
         cp -a "$prefix" "$dpi_prefix"
-        start=$(date +%s)
+        start=$(date +%s) dpi_status=0
         xvfb-run -a -s "-screen 0 1920x1080x24" sh -c '
             cmake/wine-run.sh "$1" reg add "HKCU\\Control Panel\\Desktop" /v LogPixels /t REG_DWORD /d "$2" /f \
                 >/dev/null && WINEPREFIX="$1" /usr/lib/wine/wineserver64 -k && WINEPREFIX="$1" /usr/lib/wine/wineserver64 -w &&
-                cmake/wine-run.sh "$1" "build/$3/tests/form1_tests.exe"' sh "$dpi_prefix" "$dpi" "$preset"
+                cmake/wine-run.sh "$1" "build/$3/tests/form1_tests.exe"' sh "$dpi_prefix" "$dpi" "$preset" \
+            >"$dpi_log" 2>&1 || dpi_status=$?
         WINEPREFIX="$dpi_prefix" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
         WINEPREFIX="$dpi_prefix" /usr/lib/wine/wineserver64 -w >/dev/null 2>&1 || true
         trap stop_wine EXIT
+        cat "$dpi_log"
+        ran=$(sed -n 's/\r$//; /^window tests ran at .* DPI$/p' "$dpi_log")
+        if [ "$dpi_status" -ne 0 ] || [ "$ran" != "window tests ran at $dpi DPI" ]; then
+            echo "the window tests at $dpi DPI failed (exit status $dpi_status) or did not say they ran at $dpi DPI" \
+                "(they said: ${ran:-nothing})" >&2
+            exit 1
+        fi
         echo "window tests at $dpi DPI: $(($(date +%s) - start)) s"
     done
 fi

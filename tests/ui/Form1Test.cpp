@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -123,6 +124,7 @@ protected:
     HWND C(ControlId id) const { return form_->Control(id); }
 
     void LayoutIsExactAtTheSystemDpi();
+    void LayoutIsExactAt(int dpi, SIZE grown = {0, 0});
 
     RecordingSystem system_;
     std::unique_ptr<Form1> form_;
@@ -136,6 +138,42 @@ struct Expected {
     RECT pixels; // left, top, width, height at 96 DPI, in the window's client area
     ControlId parent;
 };
+
+constexpr SIZE kClient96{355, 385};
+const Expected kExpected[] = {
+    {kPicture1, kBannerClass, -1, kBannerTitle, {32, 0, 297, 113}, ControlId(0)},
+    {kFrame1, L"Button", BS_GROUPBOX, L"", {32, 112, 297, 65}, ControlId(0)},
+    {kZOP1, L"Button", BS_AUTORADIOBUTTON, L"中文QX版", {88, 136, 81, 17}, kFrame1},
+    {kZop2, L"Button", BS_AUTORADIOBUTTON, L"日文QX版", {208, 136, 73, 17}, kFrame1},
+    {kFrame2, L"Button", BS_GROUPBOX, L"", {32, 184, 297, 65}, ControlId(0)},
+    {kOP1, L"Button", BS_AUTORADIOBUTTON, L"窗口启动", {88, 208, 81, 17}, kFrame2},
+    {kOP2, L"Button", BS_AUTORADIOBUTTON, L"全屏启动", {208, 208, 73, 17}, kFrame2},
+    {kFrame3, L"Button", BS_GROUPBOX, L"分辨率", {32, 256, 297, 49}, ControlId(0)},
+    {kLabel1, L"Static", -1, L"W：", {64, 280, 18, 12}, kFrame3},
+    {kText1, L"Edit", -1, nullptr, {80, 279, 89, 18}, kFrame3},
+    {kLabel2, L"Static", -1, L"H：", {208, 280, 18, 12}, kFrame3},
+    {kText2, L"Edit", -1, nullptr, {224, 280, 89, 18}, kFrame3},
+    {kCommand1, L"Button", BS_DEFPUSHBUTTON, L"启动游戏", {56, 312, 249, 49}, ControlId(0)},
+    {kCkexit, L"Button", BS_AUTOCHECKBOX, L"启动后退出", {136, 368, 89, 12}, ControlId(0)},
+};
+
+// 96-DPI pixels at `dpi`. A pixel at 96 DPI is 15 twips, so this is the layout's rule MulDiv(twips, dpi, 1440).
+int Scaled(LONG pixels, int dpi) {
+    return MulDiv(pixels, dpi, 96);
+}
+
+// A control's place at `dpi` as a twips layout defines it: every rectangle scaled on its own, and a group box's
+// controls at the box's place plus their own offset in it, which round apart at DPIs such as 106.
+RECT ExpectedAt(const Expected& e, int dpi) {
+    RECT r{Scaled(e.pixels.left, dpi), Scaled(e.pixels.top, dpi), Scaled(e.pixels.right, dpi),
+           Scaled(e.pixels.bottom, dpi)};
+    for (const Expected& box : kExpected)
+        if (box.id == e.parent) {
+            r.left = Scaled(box.pixels.left, dpi) + Scaled(e.pixels.left - box.pixels.left, dpi);
+            r.top = Scaled(box.pixels.top, dpi) + Scaled(e.pixels.top - box.pixels.top, dpi);
+        }
+    return r;
+}
 
 // Also as on Windows XP to 8.1, where the per-monitor DPI functions are missing: the window then asks shcore for its
 // monitor's DPI, from the system folder alone, never a shcore.dll planted in the DLL search.
@@ -166,36 +204,23 @@ TEST_F(Form1Window, EveryControlHasItsKindCaptionParentAndPlaceAtTheSystemDpi) {
 
 // The rectangles at 96 DPI, scaled to the DPI the system runs at.
 void Form1Window::LayoutIsExactAtTheSystemDpi() {
-    const int dpi = RunningDpi();
-    ASSERT_EQ(WindowDpi(form_->Hwnd()), dpi);
-    auto scaled = [dpi](LONG pixels) { return MulDiv(pixels, dpi, 96); };
+    ASSERT_EQ(WindowDpi(form_->Hwnd()), RunningDpi());
+    LayoutIsExactAt(RunningDpi());
+}
+
+// `grown`: what the client area holds beyond the layout's size.
+void Form1Window::LayoutIsExactAt(int dpi, SIZE grown) {
     RECT client;
     GetClientRect(form_->Hwnd(), &client);
-    EXPECT_EQ(client.right, scaled(355));
-    EXPECT_EQ(client.bottom, scaled(385));
-    const Expected expected[] = {
-        {kPicture1, kBannerClass, -1, kBannerTitle, {32, 0, 297, 113}, ControlId(0)},
-        {kFrame1, L"Button", BS_GROUPBOX, L"", {32, 112, 297, 65}, ControlId(0)},
-        {kZOP1, L"Button", BS_AUTORADIOBUTTON, L"中文QX版", {88, 136, 81, 17}, kFrame1},
-        {kZop2, L"Button", BS_AUTORADIOBUTTON, L"日文QX版", {208, 136, 73, 17}, kFrame1},
-        {kFrame2, L"Button", BS_GROUPBOX, L"", {32, 184, 297, 65}, ControlId(0)},
-        {kOP1, L"Button", BS_AUTORADIOBUTTON, L"窗口启动", {88, 208, 81, 17}, kFrame2},
-        {kOP2, L"Button", BS_AUTORADIOBUTTON, L"全屏启动", {208, 208, 73, 17}, kFrame2},
-        {kFrame3, L"Button", BS_GROUPBOX, L"分辨率", {32, 256, 297, 49}, ControlId(0)},
-        {kLabel1, L"Static", -1, L"W：", {64, 280, 18, 12}, kFrame3},
-        {kText1, L"Edit", -1, nullptr, {80, 279, 89, 18}, kFrame3},
-        {kLabel2, L"Static", -1, L"H：", {208, 280, 18, 12}, kFrame3},
-        {kText2, L"Edit", -1, nullptr, {224, 280, 89, 18}, kFrame3},
-        {kCommand1, L"Button", BS_DEFPUSHBUTTON, L"启动游戏", {56, 312, 249, 49}, ControlId(0)},
-        {kCkexit, L"Button", BS_AUTOCHECKBOX, L"启动后退出", {136, 368, 89, 12}, ControlId(0)},
-    };
+    EXPECT_EQ(client.right, Scaled(kClient96.cx, dpi) + grown.cx);
+    EXPECT_EQ(client.bottom, Scaled(kClient96.cy, dpi) + grown.cy);
     auto clientRect = [&](HWND hwnd) {
         RECT r;
         GetWindowRect(hwnd, &r);
         MapWindowPoints(HWND_DESKTOP, form_->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
         return r;
     };
-    for (const Expected& e : expected) {
+    for (const Expected& e : kExpected) {
         SCOPED_TRACE(FindControl(e.id)->name);
         HWND hwnd = C(e.id);
         ASSERT_NE(hwnd, nullptr);
@@ -209,10 +234,11 @@ void Form1Window::LayoutIsExactAtTheSystemDpi() {
             EXPECT_EQ(Text(hwnd), e.caption);
         }
         RECT r = clientRect(hwnd);
-        EXPECT_EQ(r.left, scaled(e.pixels.left));
-        EXPECT_EQ(r.top, scaled(e.pixels.top));
-        EXPECT_EQ(r.right - r.left, scaled(e.pixels.right));
-        EXPECT_EQ(r.bottom - r.top, scaled(e.pixels.bottom));
+        const RECT expected = ExpectedAt(e, dpi);
+        EXPECT_EQ(r.left, expected.left);
+        EXPECT_EQ(r.top, expected.top);
+        EXPECT_EQ(r.right - r.left, expected.right);
+        EXPECT_EQ(r.bottom - r.top, expected.bottom);
         if (e.parent) {
             // Inside its group box, at the box's origin plus its own offset.
             RECT p = clientRect(C(e.parent));
@@ -220,6 +246,34 @@ void Form1Window::LayoutIsExactAtTheSystemDpi() {
         }
         EXPECT_TRUE(IsWindowVisible(hwnd));
     }
+}
+
+// The DPI the window tests ran at, which test.sh and the kit compare with the one they set: at 96 DPI, or in a program
+// the system treats as DPI-unaware (shown 96 and stretched), every other case passes whatever the scaling.
+TEST(Form1Dpi, TheTestsAreDpiAwareAndSeeTheDpiTheSystemIsSetTo) {
+    // Looked up: Windows 10 1607's per-thread awareness, else Vista's per-process one; XP stretches no program.
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    auto proc = [user32](const char* name) { return reinterpret_cast<void*>(GetProcAddress(user32, name)); };
+    auto threadContext = reinterpret_cast<HANDLE(WINAPI*)()>(proc("GetThreadDpiAwarenessContext"));
+    auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(proc("GetAwarenessFromDpiAwarenessContext"));
+    auto processAware = reinterpret_cast<BOOL(WINAPI*)()>(proc("IsProcessDPIAware"));
+    if (threadContext && awareness) {
+        EXPECT_GT(awareness(threadContext()), 0) << "DPI-unaware (0) or unknown (-1)";
+    } else if (processAware) {
+        EXPECT_TRUE(processAware());
+    }
+    const int dpi = RunningDpi();
+    if (UnderWine()) { // Windows takes its system DPI from the display's scaling, not from this value alone
+        DWORD logPixels = 96, size = sizeof logPixels;
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+            RegQueryValueExW(key, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&logPixels), &size);
+            RegCloseKey(key);
+        }
+        EXPECT_EQ(dpi, static_cast<int>(logPixels)) << "the prefix's LogPixels";
+    }
+    printf("window tests ran at %d DPI\n", dpi);
+    fflush(stdout);
 }
 
 // What a screen reader gets from the control's standard client object, through Active Accessibility.
@@ -344,10 +398,14 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         bool wholeWindowScaled; // suggested as v1 does; else as v2 does, the layout in the new DPI's frame
         bool minimized;
         int nestedDpi; // 0 for none
+        bool older;    // Windows 10's functions hidden: the v1 branch, as on 8.1 (Windows 10 1703 on takes v2)
     };
-    // The first row sets 96 DPI, whatever the system runs at, for the rows after it.
-    const Row rows[] = {{96, true, false, 0},  {144, false, false, 0}, {120, true, false, 0},
-                        {144, true, true, 0},  {96, false, false, 120}, {144, true, false, 0}};
+    // The first row sets 96 DPI, whatever the system runs at, for the rows after it; 106 (110 %) rounds a group box's
+    // controls apart from it. The older system's rows come first, while the frame is the one the window opened with:
+    // on Windows a v2 change sent by hand leaves its borders.
+    const Row rows[] = {{96, true, false, 0, true},  {144, false, false, 0, true},   {106, true, true, 0, true},
+                        {96, true, false, 0, false}, {144, false, false, 0, false},  {120, true, false, 0, false},
+                        {144, true, true, 0, false}, {96, false, false, 120, false}, {144, true, false, 0, false}};
     // The system's title bar and borders around Form1 at a DPI.
     auto edges = [](int at) {
         RECT r{0, 0, 0, 0};
@@ -356,19 +414,20 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
             AdjustWindowRectEx(&r, kForm1Style, FALSE, kForm1ExStyle);
         return SIZE{r.right - r.left, r.bottom - r.top};
     };
-    const bool scales = NonClientScalesWithDpi(form_->Hwnd());
     const int realDpi = WindowDpi(form_->Hwnd()); // a message sent by hand leaves the window's own DPI as it is
     int dpi = realDpi;
     for (const Row& row : rows) {
+        HideNewerSystemFunctions(row.older);
+        const bool scales = NonClientScalesWithDpi(form_->Hwnd());
         SCOPED_TRACE(std::to_string(dpi) + " to " + std::to_string(row.dpi) + " DPI, suggested " +
                      (row.wholeWindowScaled ? "as v1" : "as v2") +
                      (scales ? ", title bar scales (v2)" : ", title bar kept (v1 or Wine)") +
-                     (row.minimized ? ", minimized" : "") + (row.nestedDpi ? ", nested" : ""));
+                     (row.minimized ? ", minimized" : "") + (row.nestedDpi ? ", nested" : "") +
+                     (row.older ? ", Windows 10's functions hidden" : ""));
         RECT window;
         GetWindowRect(form_->Hwnd(), &window);
         SIZE frame = edges(row.dpi);
-        frame = {frame.cx + TwipsToPixels(kForm1ClientWidth, row.dpi),
-                 frame.cy + TwipsToPixels(kForm1ClientHeight, row.dpi)};
+        frame = {frame.cx + Scaled(kClient96.cx, row.dpi), frame.cy + Scaled(kClient96.cy, row.dpi)};
         if (row.wholeWindowScaled)
             frame = {MulDiv(window.right - window.left, row.dpi, dpi),
                      MulDiv(window.bottom - window.top, row.dpi, dpi)};
@@ -394,36 +453,23 @@ TEST_F(Form1Window, MovingToAScreenOfAnotherDpiScalesTheLayoutAndTheFont) {
         } else {
             EXPECT_EQ(gMoves.moves, row.nestedDpi ? 2 : 1);
         }
-        RECT client;
-        GetClientRect(form_->Hwnd(), &client);
         GetWindowRect(form_->Hwnd(), &window);
         // Per-monitor v2 on Windows: the frame holds the new DPI's title bar and borders, which the system still
         // draws at the window's real DPI, so a message sent by hand leaves their difference in the client area.
         SIZE grown{0, 0};
         if (scales)
             grown = {edges(dpi).cx - edges(realDpi).cx, edges(dpi).cy - edges(realDpi).cy};
-        EXPECT_EQ(client.right, TwipsToPixels(kForm1ClientWidth, dpi) + grown.cx);
-        EXPECT_EQ(client.bottom, TwipsToPixels(kForm1ClientHeight, dpi) + grown.cy);
+        LayoutIsExactAt(dpi, grown);
         if (!row.minimized && !row.nestedDpi) {
             EXPECT_LE(abs(window.left + window.right - suggested.left - suggested.right), 1);
             EXPECT_LE(abs(window.top + window.bottom - suggested.top - suggested.bottom), 1);
-        }
-        for (std::size_t i = 0; i < kControlCount; ++i) {
-            SCOPED_TRACE(kForm1Controls[i].name);
-            RECT r;
-            GetWindowRect(form_->Control(kForm1Controls[i].id), &r);
-            MapWindowPoints(HWND_DESKTOP, form_->Hwnd(), reinterpret_cast<POINT*>(&r), 2);
-            PixelRect expected = ControlRect(i, dpi);
-            EXPECT_EQ(r.left, expected.left);
-            EXPECT_EQ(r.top, expected.top);
-            EXPECT_EQ(r.right - r.left, expected.width);
-            EXPECT_EQ(r.bottom - r.top, expected.height);
         }
         LOGFONTW font{};
         GetObjectW(form_->Font(), sizeof font, &font);
         EXPECT_EQ(font.lfHeight, -MulDiv(9, dpi, 72)); // 9 points
         EXPECT_EQ(BannerDpi(C(kPicture1)), dpi);       // the banner scales with the layout
     }
+    HideNewerSystemFunctions(false);
     SetWindowLongPtrW(form_->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gMoves.original));
     DestroyWindow(game);
     ASSERT_NE(form_->Font(), before);
