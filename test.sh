@@ -148,8 +148,9 @@ if ! skipped kit; then
         for kit in "$kit_prefix/drive_c/测试 套件" "$kit_prefix/drive_c/qx kit été"; do
             echo "== the kit in ${kit#"$kit_prefix/drive_c/"}"
             mkdir -p "$kit" && unzip -q "$zip" -d "$kit" || exit 1
-            (cd "$kit/$(basename "$zip" .zip)" && clean "$kit_prefix" cmd /c run-tests.cmd </dev/null) || status=1
-            ran=$(sed -n "s/\r\$//; /^window tests ran at .* DPI\$/p" "$kit/$(basename "$zip" .zip)/form1_tests.txt")
+            kit="$kit/$(basename "$zip" .zip)"
+            (cd "$kit" && clean "$kit_prefix" cmd /c run-tests.cmd </dev/null) || status=1
+            ran=$(sed -n "s/\r\$//; /^window tests ran at .* DPI\$/p" "$kit/form1_tests.txt")
             echo "form1_tests.txt: ${ran:-no line saying the DPI the window tests ran at}"
             [ "$ran" = "window tests ran at 144 DPI" ] || status=1
         done

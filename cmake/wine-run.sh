@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Runs a Windows program under Wine in a disposable prefix: wine-run.sh PREFIX PROGRAM [ARGS...]
 # The prefix is made on first use; a wineserver is kept alive between runs (test.sh ends it).
 set -e
@@ -9,14 +9,9 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # 32- or 64-bit program: the PE header's machine field picks the loader. Wine's own programs (regedit) run 64-bit.
-machine=504500006486
-if [ -f "$1" ]; then
-    machine=$(od -An -tx1 -j "$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')" -N6 "$1" | tr -d ' \n')
-fi
-case "$machine" in
-504500006486) loader=/usr/lib/wine/wine64; export WINELOADER=$loader ;;
-*) loader=/usr/lib/wine/wine ;;
-esac
+. "$(dirname "$0")/../tools/common.sh"
+loader=$(qx_wine_loader "$1")
+[ "$loader" = /usr/lib/wine/wine ] || export WINELOADER=$loader
 
 mkdir -p "$(dirname "$prefix")"
 if [ ! -f "$prefix/system.reg" ]; then

@@ -1,5 +1,6 @@
-# Shared by run.sh, test.sh, bench/run.sh and tests/ui/screenshot.sh: installing what the build needs, choosing the
-# Windows build, and showing the launcher's window as a player sees it on an X display without a window manager.
+# Shared by run.sh, test.sh, bench/run.sh, tests/ui/screenshot.sh and cmake/wine-run.sh: installing what the build
+# needs, choosing the Windows build and its loader, and showing the launcher's window as a player sees it on an X
+# display without a window manager.
 
 # Debian packages, by what needs them; the same names on Debian 12 and 13. Running the launcher needs the MinGW-w64
 # compiler of the build it runs (the 64-bit one only where the 32-bit loader cannot run natively: see below), Wine
@@ -123,7 +124,8 @@ qx_setup_i386_emulation() {
     echo "32-bit emulation: $did; Wine's 32-bit loader now runs under qemu"
 }
 
-# The Wine loader for a Windows program: the 32-bit one for a 32-bit exe (PE machine 0x14c), else the 64-bit one.
+# The Wine loader for a Windows program: the 32-bit one for a 32-bit exe (PE machine 0x14c), else the 64-bit one
+# (also for Wine's own programs named without a path, which run 64-bit).
 qx_wine_loader() {
     local offset
     offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')

@@ -367,26 +367,25 @@ std::wstring StateFolder() {
     return state;
 }
 
-bool EndChildrenWithThisProcess() {
+void EndChildrenWithThisProcess() {
     HANDLE job = NewJob();
     if (job && AssignProcessToJobObject(job, GetCurrentProcess()))
-        return true; // the handle stays open until the process ends
+        return; // the handle stays open until the process ends
     Say(L"Note: programs this one starts may outlive it if it is stopped (error " + Number(GetLastError()) +
         L" putting it in a job).\n");
     if (job)
         CloseHandle(job);
-    return false;
 }
 
-BOOL StartInJob(const std::wstring& program, std::wstring& line, DWORD flags, const wchar_t* folder,
-                STARTUPINFOW& startup, PROCESS_INFORMATION& process, HANDLE& job) {
+BOOL StartInJob(const std::wstring& program, std::wstring& line, const wchar_t* folder, STARTUPINFOW& startup,
+                PROCESS_INFORMATION& process, HANDLE& job) {
     job = NewJob();
     // Out of whatever job this process is in where that job allows it, so that before Windows 8, which has no
     // nested jobs, the child can join its own; else in this one's, where Windows 8 and later nest the two.
     BOOL started = FALSE;
     for (DWORD breakaway : {DWORD{CREATE_BREAKAWAY_FROM_JOB}, DWORD{0}}) {
-        started = CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE,
-                                 flags | CREATE_SUSPENDED | breakaway, nullptr, folder, &startup, &process);
+        started = CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED | breakaway,
+                                 nullptr, folder, &startup, &process);
         if (started || GetLastError() != ERROR_ACCESS_DENIED)
             break;
     }

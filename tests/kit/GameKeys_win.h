@@ -18,15 +18,15 @@ DWORD ReadWhole(const std::wstring& path, std::string& out);
 std::wstring StateFolder();
 
 // This process's children, and theirs, end with it however it ends (Task Manager, a crash): a job that kills its
-// processes once its last handle, this process's, closes. False, having said why, where it cannot join one (a job
-// that allows no other, before Windows 8).
-bool EndChildrenWithThisProcess();
+// processes once its last handle, this process's, closes; said so where it cannot join one (a job that allows no
+// other, before Windows 8).
+void EndChildrenWithThisProcess();
 
 // A child process in a job of its own that kills it and everything it starts when `job` is closed or terminated,
-// or when this process ends; started as CreateProcessW starts it, with `flags` added. A child that cannot be put in
+// or when this process ends; started as CreateProcessW starts it, inheriting handles. A child that cannot be put in
 // one (see above) is started all the same, and `job` is then null.
-BOOL StartInJob(const std::wstring& program, std::wstring& line, DWORD flags, const wchar_t* folder,
-                STARTUPINFOW& startup, PROCESS_INFORMATION& process, HANDLE& job);
+BOOL StartInJob(const std::wstring& program, std::wstring& line, const wchar_t* folder, STARTUPINFOW& startup,
+                PROCESS_INFORMATION& process, HANDLE& job);
 
 class Guard {
 public:

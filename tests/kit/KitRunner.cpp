@@ -12,7 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -103,7 +103,7 @@ Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
     HANDLE job = nullptr;
     DWORD exitCode = 1;
     if (output != INVALID_HANDLE_VALUE &&
-        gamekeys::StartInJob(folder + program, line, 0, folder.c_str(), startup, process, job)) {
+        gamekeys::StartInJob(folder + program, line, folder.c_str(), startup, process, job)) {
         if (WaitForSingleObject(process.hProcess, 30 * 60 * 1000) == WAIT_TIMEOUT)
             job ? TerminateJobObject(job, ERROR_TIMEOUT) : TerminateProcess(process.hProcess, ERROR_TIMEOUT);
         WaitForSingleObject(process.hProcess, INFINITE);
@@ -142,30 +142,21 @@ Counts RunProgram(const std::wstring& folder, const std::wstring& program) {
     return counts;
 }
 
-// Names the build gives, blank-separated.
-std::vector<std::wstring> Names(const char* names) {
-    std::vector<std::wstring> list;
-    for (const char* at = names; *at;) {
-        const char* end = strchr(at, ' ');
-        end = end ? end : at + strlen(at);
-        if (end > at)
-            list.emplace_back(at, end);
-        at = *end ? end + 1 : end;
-    }
-    return list;
-}
-
-// A file the kit ships that is not there (an antivirus took it, the zip was half extracted) fails the run by name.
-int Missing(const std::wstring& folder, const std::vector<std::wstring>& files) {
-    int missing = 0;
-    for (const auto& file : files) {
-        if (GetFileAttributesW((folder + file).c_str()) == INVALID_FILE_ATTRIBUTES) {
-            printf("%-24ls    0 passed, 1 failed, 0 skipped (missing from the kit's folder)\n", file.c_str());
-            ++missing;
+// Those of `files` in the kit's folder; each one the kit ships that is not there (an antivirus took it, the zip was
+// half extracted) fails the run by name.
+std::vector<std::wstring> Present(const std::wstring& folder, std::initializer_list<const wchar_t*> files,
+                                  Counts& total) {
+    std::vector<std::wstring> present;
+    for (const wchar_t* file : files) {
+        if (GetFileAttributesW((folder + file).c_str()) != INVALID_FILE_ATTRIBUTES) {
+            present.push_back(file);
+        } else {
+            printf("%-24ls    0 passed, 1 failed, 0 skipped (missing from the kit's folder)\n", file);
+            ++total.failed;
         }
     }
     fflush(stdout);
-    return missing;
+    return present;
 }
 
 } // namespace
@@ -177,11 +168,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc > 1 && wcscmp(argv[1], L"--programs") == 0) {
         programs.assign(argv + 2, argv + argc);
     } else {
-        const std::vector<std::wstring> shipped = Names(QX_KIT_PROGRAMS);
-        for (const auto& program : shipped)
-            if (GetFileAttributesW((folder + program).c_str()) != INVALID_FILE_ATTRIBUTES)
-                programs.push_back(program);
-        total.failed = Missing(folder, shipped) + Missing(folder, Names(QX_KIT_COMPANIONS));
+        programs = Present(folder, {QX_KIT_PROGRAMS}, total);
+        Present(folder, {QX_KIT_COMPANIONS}, total);
     }
 
     gamekeys::Guard guard;

@@ -10,6 +10,7 @@
 #include <sddl.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -182,6 +183,30 @@ protected:
         return nullptr;
     }
 
+    // Runs the runner in `kit` on `programs` with the crasher in `mode`, doing `meanwhile` once the crasher has changed
+    // the game's keys; the runner's exit code.
+    DWORD RunPaused(
+        const std::wstring& kit, const wchar_t* programs, const wchar_t* mode,
+        const std::function<void()>& meanwhile = [] {}) {
+        ResetEvent(go_);
+        PROCESS_INFORMATION run = Start(kit, programs, mode);
+        HANDLE crasher = CrasherRunning();
+        EXPECT_TRUE(crasher) << "the test program never ran";
+        CloseHandle(crasher);
+        meanwhile();
+        SetEvent(go_);
+        return Finish(run);
+    }
+
+    // Whether `process` ends within 10 s; it is ended then in any case.
+    static bool Ends(HANDLE process) {
+        const bool ended = WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+        return ended;
+    }
+
     std::string Backup() const {
         std::string bytes;
         gamekeys::ReadWhole(state_ + L"orim-backup.bin", bytes);
@@ -206,14 +231,7 @@ TEST_F(KitRunner, ACrashedTestProgramFailsTheRunAndTheGameKeysComeBackBitForBit)
         if (absent)
             testreg::DeleteTree("Software\\ORIM");
         const State before = Stored();
-        ResetEvent(go_);
-        PROCESS_INFORMATION run = Start(kit_, L"kit_crasher.exe", L"crash");
-        HANDLE crasher = CrasherRunning();
-        ASSERT_TRUE(crasher) << "the test program never ran";
-        SetEvent(go_);
-        EXPECT_EQ(WaitForSingleObject(crasher, 60000), WAIT_OBJECT_0);
-        CloseHandle(crasher);
-        EXPECT_NE(Finish(run), 0u);
+        EXPECT_NE(RunPaused(kit_, L"kit_crasher.exe", L"crash"), 0u);
         EXPECT_EQ(Stored(), before);
         EXPECT_TRUE(Backup().empty());
     }
@@ -238,12 +256,8 @@ TEST_F(KitRunner, ARunCutShortIsPutRightByTheNextFromAnyFolderAndASecondRunAtOnc
     SetEvent(go_);
     HANDLE child = CrasherRunning("child");
     Finish(run, true);
-    for (HANDLE process : {crasher, child}) {
-        EXPECT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0) << "a test program outlived the runner";
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 10000);
-        CloseHandle(process);
-    }
+    for (HANDLE process : {crasher, child})
+        EXPECT_TRUE(Ends(process)) << "a test program outlived the runner";
     ASSERT_TRUE(Backup() == backup) << "the backup changed";
 
     testreg::SetDword("Software\\ORIM\\Halvoren12QX\\Configs", "WIDTH", 7); // by the game, or the player, since
@@ -271,15 +285,14 @@ TEST_F(KitRunner, FilesHeldByAScannerCostNoSettingsAndNoFalseResult) {
     EXPECT_EQ(Finish(run), 0u) << Output(kit_);
 
     const State before = Stored();
-    ResetEvent(go_);
-    run = Start(kit_, L"kit_crasher.exe", L"pass");
-    HANDLE crasher = CrasherRunning();
-    ASSERT_TRUE(crasher) << "the test program never ran";
-    CloseHandle(crasher);
-    HANDLE held = CreateFileW((state_ + L"orim-backup.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    SetEvent(go_);
-    EXPECT_EQ(Finish(run), 0u) << Output(kit_);
+    HANDLE held = nullptr;
+    EXPECT_EQ(RunPaused(kit_, L"kit_crasher.exe", L"pass",
+                        [&] {
+                            held = CreateFileW((state_ + L"orim-backup.bin").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                               nullptr, OPEN_EXISTING, 0, nullptr);
+                        }),
+              0u)
+        << Output(kit_);
     CloseHandle(held);
     EXPECT_EQ(Stored(), before);
     testreg::SetDword("Software\\ORIM\\Halvoren12QX\\Configs", "WIDTH", 1600);
@@ -383,13 +396,7 @@ TEST_F(KitRunner, ATestProgramStartedAloneOrFromAnyFolderKeepsTheSettingsAndRepo
     for (const Row& row : rows) {
         SCOPED_TRACE(row.trace);
         SetEnvironmentVariableW(L"QX_KIT_NO_SHORT_NAMES", row.noShortNames);
-        ResetEvent(go_);
-        PROCESS_INFORMATION run = Start(*row.kit, row.programs, L"pass");
-        HANDLE crasher = CrasherRunning();
-        ASSERT_TRUE(crasher) << "the test program never ran";
-        CloseHandle(crasher);
-        SetEvent(go_);
-        EXPECT_EQ(Finish(run), 0u) << Output(*row.kit);
+        EXPECT_EQ(RunPaused(*row.kit, row.programs, L"pass"), 0u) << Output(*row.kit);
         EXPECT_EQ(Stored(), before);
         EXPECT_TRUE(Backup().empty());
         if (row.programs) {
@@ -411,9 +418,7 @@ TEST_F(KitRunner, ABackupThatCannotBeReadOrParsedStopsTheRunAndIsKept) {
     HANDLE crasher = CrasherRunning(), child = CrasherRunning("child");
     ASSERT_TRUE(crasher && child) << "the test program or its child never ran";
     Finish(alone, true);
-    EXPECT_EQ(WaitForSingleObject(child, 10000), WAIT_OBJECT_0) << "the test program's child outlived it";
-    TerminateProcess(child, 1);
-    CloseHandle(child);
+    EXPECT_TRUE(Ends(child)) << "the test program's child outlived it";
     CloseHandle(crasher);
     const State during = Stored();
     const std::string backup = Backup();
