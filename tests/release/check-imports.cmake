@@ -1,0 +1,18 @@
+# Fails unless the exe imports Windows system DLLs only: cmake -DOBJDUMP=... -DEXE=... -P check-imports.cmake
+cmake_minimum_required(VERSION 3.20)
+set(system kernel32.dll user32.dll gdi32.dll advapi32.dll comctl32.dll ole32.dll oleaut32.dll msvcrt.dll shell32.dll
+           version.dll)
+execute_process(COMMAND "${OBJDUMP}" -p "${EXE}" OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" dlls "${dump}")
+if(NOT dlls)
+    message(FATAL_ERROR "no imports found in ${EXE}")
+endif()
+foreach(dll IN LISTS dlls)
+    string(REPLACE "DLL Name: " "" dll "${dll}")
+    string(TOLOWER "${dll}" dll)
+    if(dll IN_LIST system)
+        message("system: ${dll}")
+    else()
+        message(SEND_ERROR "NOT a system DLL: ${dll}")
+    endif()
+endforeach()
