@@ -1,6 +1,5 @@
-# Shared by run.sh, test.sh, bench/run.sh, tests/ui/screenshot.sh and cmake/wine-run.sh: installing what the build
-# needs, choosing the Windows build and its loader, and showing the launcher's window as a player sees it on an X
-# display without a window manager.
+# Shared by the scripts: installing what the build needs, choosing the Windows build and its loader, and showing the
+# launcher's window as a player sees it on an X display without a window manager.
 
 # Debian packages, by what needs them; the same names on Debian 12 and 13. Running the launcher needs the MinGW-w64
 # compiler of the build it runs (the 64-bit one only where the 32-bit loader cannot run natively: see below), Wine
@@ -56,9 +55,7 @@ qx_refuse_sudo() {
 # Some hosts (containers and sandboxes without 32-bit syscalls) cannot run 32-bit programs, so Wine's 32-bit loader
 # fails there, or runs only because an emulator is registered for 32-bit ELF files. Timings and the full Windows
 # suite need the native loader; elsewhere the 64-bit build of the same sources stands in.
-qx_wine32_works() {
-    /usr/lib/wine/wine --version >/dev/null 2>&1
-}
+qx_wine32_works() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
 # Prints the name of an enabled binfmt_misc handler for i386 ELF programs (qemu or any other emulator). The kernel
 # asks binfmt_misc before its own ELF loader, so with such a handler 32-bit programs are emulated even where the
@@ -79,46 +76,31 @@ qx_i386_handler() {
     return 1
 }
 
-qx_wine32_native() {
-    ! qx_i386_handler >/dev/null && qx_wine32_works
-}
-
-qx_windows_run_preset() {
-    if qx_wine32_native; then echo win32; else echo win64; fi
-}
+qx_wine32_native() { ! qx_i386_handler >/dev/null && qx_wine32_works; }
+qx_windows_run_preset() { if qx_wine32_native; then echo win32; else echo win64; fi; }
 
 # Makes Wine's 32-bit loader work on a host that cannot run 32-bit code: qemu-i386 as the binfmt_misc handler of
 # i386 ELF files (with F, so it works in any mount namespace). Prints one line saying what it did or why it could
 # not; fails in the latter case.
 QX_I386_REGISTER=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F'
 qx_setup_i386_emulation() {
-    local dir=/proc/sys/fs/binfmt_misc handler did=""
+    local dir=/proc/sys/fs/binfmt_misc handler did="" why=""
     if handler=$(qx_i386_handler); then
         did="using the i386 handler '$handler' already registered"
+    elif [ "$(id -u)" -ne 0 ]; then
+        why="emulating 32-bit programs needs an i386 binfmt_misc handler, registered as root"
+    elif [ ! -x /usr/bin/qemu-i386-static ]; then
+        why="/usr/bin/qemu-i386-static is missing (Debian package qemu-user-static)"
+    elif [ ! -e "$dir/register" ] && ! mount -t binfmt_misc binfmt_misc "$dir" 2>/dev/null; then
+        why="binfmt_misc is not available here (mounting it on $dir failed)"
+    elif ! printf '%s' "$QX_I386_REGISTER" >"$dir/register" 2>/dev/null || ! qx_i386_handler >/dev/null; then
+        why="registering qemu-i386 with binfmt_misc failed (is an i386 entry there, disabled?)"
     else
-        if [ "$(id -u)" -ne 0 ]; then
-            echo "32-bit run skipped: emulating 32-bit programs needs an i386 binfmt_misc handler, registered as root"
-            return 1
-        fi
-        if [ ! -x /usr/bin/qemu-i386-static ]; then
-            echo "32-bit run skipped: /usr/bin/qemu-i386-static is missing (Debian package qemu-user-static)"
-            return 1
-        fi
-        if [ ! -e "$dir/register" ]; then
-            if ! mount -t binfmt_misc binfmt_misc "$dir" 2>/dev/null; then
-                echo "32-bit run skipped: binfmt_misc is not available here (mounting it on $dir failed)"
-                return 1
-            fi
-            did="mounted binfmt_misc, "
-        fi
-        if ! printf '%s' "$QX_I386_REGISTER" >"$dir/register" 2>/dev/null || ! qx_i386_handler >/dev/null; then
-            echo "32-bit run skipped: registering qemu-i386 with binfmt_misc failed (is an i386 entry there, disabled?)"
-            return 1
-        fi
-        did="${did}registered qemu-i386-static as the i386 handler"
+        did="registered qemu-i386-static as the i386 handler"
     fi
-    if ! qx_wine32_works; then
-        echo "32-bit run skipped: $did, but Wine's 32-bit loader still fails (is wine32:i386 installed?)"
+    [ -n "$why" ] || qx_wine32_works || why="$did, but Wine's 32-bit loader still fails (is wine32:i386 installed?)"
+    if [ -n "$why" ]; then
+        echo "32-bit run skipped: $why"
         return 1
     fi
     echo "32-bit emulation: $did; Wine's 32-bit loader now runs under qemu"
@@ -158,32 +140,26 @@ qx_start_xvfb() {
 
 # Ends the Xvfb that qx_start_xvfb started, and with it whatever still had a window on it.
 qx_stop_xvfb() {
-    [ -n "${QX_XVFB_PID:-}" ] || return 0
-    kill "$QX_XVFB_PID" 2>/dev/null || true
-    wait "$QX_XVFB_PID" 2>/dev/null || true
+    [ -z "${QX_XVFB_PID:-}" ] || { kill "$QX_XVFB_PID" 2>/dev/null; wait "$QX_XVFB_PID" 2>/dev/null; } || true
     QX_XVFB_PID=""
 }
 
 # A Unix path as Wine's Z: drive shows it to Windows programs.
-qx_windows_path() {
-    printf 'Z:%s' "$1" | tr / '\\'
-}
+qx_windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 # The launcher's window title.
 QX_CAPTION="Ostrel制作 "
 
 # Title bars as Windows draws them, in a prefix made here (never a player's own): Marlett for the buttons (Debian's
-# Wine does not look where fonts-wine puts it), and the caption font, Tahoma, linked to the CJK font for the title's
-# Chinese, as Windows links it to its own CJK fonts. qx_title_bar_fonts PREFIX WINE [ARGS...], where WINE [ARGS...]
-# runs a Windows program in PREFIX (the loader with WINEPREFIX exported, or cmake/wine-run.sh PREFIX).
+# Wine does not look where fonts-wine puts it), and Tahoma linked to the CJK font for the title's Chinese, as Windows
+# links it to its own. qx_title_bar_fonts PREFIX WINE [ARGS...], where WINE [ARGS...] runs a program in PREFIX.
 QX_FONT_LINKS='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
 qx_title_bar_fonts() {
     local prefix=$1
     shift
     mkdir -p "$prefix/drive_c/windows/Fonts"
     cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/"
-    "$@" reg add "$QX_FONT_LINKS" /v Tahoma \
-        /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
+    "$@" reg add "$QX_FONT_LINKS" /v Tahoma /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
 }
 
 # The launcher's window as xwininfo lists it: 0x... "title": ("class" "class")  WxH+X+Y  +X+Y (the last pair on the
@@ -203,16 +179,13 @@ qx_launcher_window() {
 }
 
 # Opens the launcher in a Wine desktop of its own on the current X display, waits for its window and saves a picture
-# of it: qx_show_launcher LAUNCHER_EXE OUTPUT_PNG WORK_DIR WINE [ARGS...] (WINE [ARGS...] as above; WORK_DIR, made
-# by the caller, keeps Wine's output and the launcher's exit status). With no window manager Wine draws no frame; in
-# its desktop it draws the whole window, title bar included. A desktop of its own also works where the prefix's
-# server was started with no display or on another one. Prints that the window appeared, or why it did not and then
-# fails. The launcher keeps running until qx_close_launcher, which the caller runs in every case. WINE must start the
-# 64-bit explorer.exe: under Wine 10 a desktop whose process is the 32-bit explorer reports a second monitor of its
-# size above the primary (virtual screen 0,-768 to 1024,768), and draws a window centred on the work area at Windows
-# y=175 at X y=943, below the screen; Wine 8 does not, nor does either with the 64-bit explorer, whatever the bitness
-# of the programs in the desktop. QX_WINDOW_WAIT: seconds to wait for the window (30; a 32-bit launcher under qemu
-# needs minutes).
+# of it: qx_show_launcher LAUNCHER_EXE OUTPUT_PNG WORK_DIR WINE [ARGS...] (WORK_DIR, made by the caller, keeps Wine's
+# output and the launcher's exit status). With no window manager Wine draws no frame; in its desktop it draws the
+# whole window, title bar included, also where the prefix's server started with no display or on another one. Prints
+# that the window appeared, or why not and fails. The launcher runs until qx_close_launcher, which the caller runs in
+# every case. WINE must start the 64-bit explorer.exe: under Wine 10 a desktop whose process is the 32-bit one reports
+# a second monitor above the primary, and the launcher, centred on the work area, is drawn below the X screen.
+# QX_WINDOW_WAIT: seconds to wait for the window (30; a 32-bit launcher under qemu needs minutes).
 qx_show_launcher() {
     local launcher=$1 output=$2 work=$3 start=$SECONDS line="" geometry="" colours=0 screen="" outside=""
     shift 3

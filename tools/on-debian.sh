@@ -32,14 +32,12 @@ remove_system() {
         echo "warning: $1 is left behind: still mounted there: $(tr "\n" " " <<<"$held")" >&2
         return 1
     fi
-    if ! rm -rf --one-file-system "$1" "$1.debootstrap.log"; then
-        echo "warning: $1 is left behind (not removable)" >&2
-        return 1
-    fi
+    rm -rf --one-file-system "$1" "$1.debootstrap.log" ||
+        { echo "warning: $1 is left behind (not removable)" >&2; return 1; }
 }
 
+[ "$(id -u)" -eq 0 ] || { echo "$0 uses debootstrap, mount and chroot: run it as root" >&2; exit 1; }
 if [ "${1:-}" = --remove ] && [ $# -eq 2 ]; then
-    [ "$(id -u)" -eq 0 ] || { echo "$0 --remove: run it as root" >&2; exit 1; }
     remove_system "$(realpath -m "$2")"
     exit
 fi
@@ -51,13 +49,8 @@ case "${1:-}" in
 esac
 shift
 [ $# -gt 0 ] || { echo "usage: $0 RELEASE COMMAND [ARGS...]" >&2; exit 2; }
-if [ "$(id -u)" -ne 0 ]; then
-    echo "$0 makes a Debian system with debootstrap, mount and chroot: run it as root" >&2
-    exit 1
-fi
-if ! command -v debootstrap >/dev/null; then
-    apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
-fi
+command -v debootstrap >/dev/null ||
+    { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap; }
 
 # The Debian mirror this machine's apt already uses: the first address of a Debian archive (not its security one) in
 # the deb822 sources or in sources.list, whose "[option=…]" fields are passed over; else Debian's own.
@@ -78,9 +71,7 @@ cleanup() {
     for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
         umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true
     done
-    if [ -z "$keep" ]; then
-        remove_system "$root" || true
-    fi
+    [ -n "$keep" ] || remove_system "$root" || true
     exit "$status"
 }
 trap cleanup EXIT

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Opens QXLauncher.exe under Wine on the current X display with stored settings for both editions, and saves a
 # picture of its window as a player sees it, title bar included: screenshot.sh WINE_RUN PREFIX LAUNCHER_EXE OUTPUT_PNG
+# (the settings: screenshot-settings.reg)
 set -eu
 . "$(dirname "$0")/../../tools/common.sh"
 wine_run=$1 prefix=$2 launcher=$3 output=$4
@@ -16,19 +17,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cat >"$work/settings.reg" <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\ORIM\Halvoren12QX Tc\Configs]
-"WIDTH"=dword:00000500
-"HEIGHT"=dword:000003c0
-"FULLSCREEN"=dword:00000001
-
-[HKEY_CURRENT_USER\Software\ORIM\Halvoren12QX\Configs]
-"WIDTH"=dword:00000320
-"HEIGHT"=dword:00000258
-"FULLSCREEN"=dword:00000000
-REG
+# From the work folder, whose name any code page holds.
+cp "$(dirname "$0")/screenshot-settings.reg" "$work/settings.reg"
 "$wine_run" "$prefix" regedit /S "$(qx_windows_path "$work/settings.reg")"
 "$wine_run" "$prefix" reg export "$QX_FONT_LINKS" "$(qx_windows_path "$work/links.reg")" /y >/dev/null
 qx_title_bar_fonts "$prefix" "$wine_run" "$prefix"
