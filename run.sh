@@ -18,8 +18,8 @@ qx_refuse_sudo ./run.sh
 
 qx_install_missing $QX_RUN_PACKAGES $([ -n "${DISPLAY:-}" ] || echo "$QX_HEADLESS_PACKAGES")
 preset=$(qx_windows_run_preset)
-[ "$preset" = win32 ] || qx_install_missing $QX_RUN_PACKAGES_64
 if [ "$preset" = win64 ]; then
+    qx_install_missing $QX_RUN_PACKAGES_64
     echo "note: Wine's 32-bit loader does not run natively on this host; running the 64-bit build of the launcher."
 fi
 echo "== building ($preset)"
@@ -43,10 +43,7 @@ finish() {
     qx_close_launcher
     # Runs sharing the demo install each hold a shared lock on it; the last one, alone with it, ends its server. A
     # player's own prefix is never ended: only what this run started there (above) is.
-    if [ -n "$demo" ] && flock -x -n 8; then
-        WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
-        WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -w >/dev/null 2>&1 || true
-    fi
+    if [ -n "$demo" ] && flock -x -n 8; then cmake/wine-run.sh "$prefix" --stop 8>&-; fi
     qx_stop_xvfb
     [ -z "$work" ] || rm -rf "$work"
     exit "$status"
@@ -100,9 +97,8 @@ export WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="msc
 
 if [ -z "$work" ]; then
     # Not exec: the shell keeps the demo install's shared lock while the launcher (and the game it starts) run.
-    status=0
-    "$loader" "$launcher" 8>&- || status=$?
-    exit "$status"
+    "$loader" "$launcher" 8>&- || exit $?
+    exit 0
 fi
 
 # The desktop is the 64-bit explorer's, whichever build the launcher is (see qx_show_launcher).

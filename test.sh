@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, installing what is missing with apt-get first; exits non-zero on any
-# failure. Each stage is one CMake workflow, CTest preset or script (docs/DEVELOPING.md says what each runs):
-#   native, asan, fuzz   the portable core natively, under the sanitizers, and the size parser's fuzzer
-#   windows              the Windows builds' tests under Wine and Xvfb, the release checks among them
-#   kit                  the Windows test kit as a tester's Windows runs it (tests/kit/run-under-wine.sh)
-#   run                  ./run.sh as on a fresh machine without a display (tools/check-run.sh)
-#   emulated             where Wine's 32-bit loader cannot run natively, the Windows tests run on the 64-bit build,
-#                        and then the 32-bit release exe under qemu's emulation (set up here when possible)
-# QX_SKIP="native asan fuzz" leaves out those stages while working on the others.
+# failure. Each stage is one CMake workflow, CTest preset or script: native asan fuzz windows kit run emulated (the
+# last where Wine's 32-bit loader cannot run natively: the 32-bit release exe under qemu). docs/DEVELOPING.md says
+# what each runs. QX_SKIP="native asan fuzz" leaves out those stages while working on the others.
 set -euo pipefail
 cd "$(dirname "$0")"
 export LC_ALL=C.UTF-8

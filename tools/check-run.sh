@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# run.sh as a new user on a server runs it, with no X display: tools/check-run.sh PRESET. Under sudo it must stop;
-# on a new demo install (named relative to the folder it starts in) it must show the window; then twice at once on
-# that install, each on a display of its own, while another X server holds a number /tmp does not show; then with a
-# launcher that exits at once and one that never shows, on that install used as a player's own prefix whose server
-# runs: each must fail saying why, end what it started, and leave the prefix's server running.
+# run.sh as a new user on a server runs it, with no X display: tools/check-run.sh PRESET. It must stop under sudo,
+# show the window on a new demo install, then twice at once, each on a display of its own beside a decoy X server; with
+# a launcher that exits at once or never shows, in a player's prefix, fail saying why and end only what it started.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/common.sh
@@ -11,15 +9,15 @@ top=$PWD build=$PWD/build/$1 demo=$PWD/build/$1/run-check-prefix said=$PWD/build
 rm -rf "$demo" "$demo.lock" "$demo.users" "$demo.display" "$said"
 mkdir -p "$said"
 decoy_pid=""
+fail() { echo "$*" >&2; exit 1; }
 finish() {
     [ -z "$decoy_pid" ] || kill "$decoy_pid" 2>/dev/null || true
     WINEPREFIX="$demo" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
 }
 trap finish EXIT
-fail() { echo "$*" >&2; exit 1; }
 
-# run NAME [VAR=VALUE...]: run.sh with no display on the demo install; its output goes to $said/NAME.txt, its exit
-# status to $said/NAME.status. Everything it starts inherits QX_DEMO_PREFIX, which nothing else on the machine has.
+# run NAME [VAR=VALUE...]: run.sh with no display on the demo install, saying what it printed and its exit status in
+# $said. Everything it starts inherits QX_DEMO_PREFIX, which nothing else on the machine has.
 run() {
     local name=$1 status=0
     shift
@@ -38,10 +36,8 @@ fi
 (cd "$build" && run first QX_DEMO_PREFIX=run-check-prefix)
 showed_window first && [ -f "$demo/.qx-demo" ] || fail "run.sh did not show the launcher's window on a new demo install"
 
-# Another X server on the first number from 90 whose files /tmp lacks, its files then removed, as a server in a
-# chroot or another mount namespace (X clients reach it through its abstract socket all the same): no run may land on
-# it. Its files are removed only once its lock names its own pid, so never those of a server that took the number
-# meanwhile; one that cannot have the number ends, and the next is tried.
+# Another X server on the first number from 90 whose files /tmp lacks, as a server in a chroot (X clients reach it
+# through its abstract socket all the same): no run may land on it. Its files go once its lock names its own pid.
 decoy=89
 while [ -z "$decoy_pid" ]; do
     decoy=$((decoy + 1))

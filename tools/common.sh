@@ -1,17 +1,15 @@
 # Shared by the scripts: installing what the build needs, choosing the Windows build and its loader, and showing the
 # launcher's window as a player sees it on an X display without a window manager.
 
-# Debian packages, by what needs them; the same names on Debian 12 and 13. Running the launcher needs the MinGW-w64
-# compiler of the build it runs (the 64-bit one only where the 32-bit loader cannot run natively: see below), Wine
-# with wine32 (i386) for the 32-bit release build, a CJK font for the captions and fonts-wine's Marlett for a title
-# bar's buttons; without an X display, also Xvfb, the X tools that find and capture the window, and ImageMagick.
+# Debian packages, the same names on Debian 12 and 13. Running the launcher needs the MinGW-w64 compiler of its build,
+# Wine with wine32 (i386), a CJK font for the captions and Marlett for a title bar's buttons; without an X display,
+# also Xvfb, the X tools that find and capture the window, and ImageMagick.
 QX_RUN_PACKAGES="cmake make g++-mingw-w64-i686-win32 wine wine64 wine32:i386 fonts-wqy-microhei fonts-dejavu-core
 fonts-wine"
 QX_RUN_PACKAGES_64="g++-mingw-w64-x86-64-win32"
 QX_HEADLESS_PACKAGES="xvfb x11-utils imagemagick"
-# The tests add the native compilers and GoogleTest, clang and its sanitizer runtime for the fuzzer, qemu-user-static
-# for hosts that cannot run 32-bit code, xvfb-run's xauth, zip for the release package, unzip for the test kit, and
-# locales-all for the Chinese and Japanese locales that Wine takes the ANSI code page from.
+# The tests add the native compilers, GoogleTest, clang for the fuzzer, qemu for hosts that cannot run 32-bit code,
+# xvfb-run's xauth, zip and unzip for the packages, and the Chinese and Japanese locales Wine takes code pages from.
 QX_TEST_PACKAGES="$QX_RUN_PACKAGES $QX_RUN_PACKAGES_64 $QX_HEADLESS_PACKAGES g++ clang libclang-rt-dev googletest
 qemu-user-static xauth zip unzip locales-all"
 
@@ -19,10 +17,7 @@ qemu-user-static xauth zip unzip locales-all"
 qx_install_missing() {
     local missing=() pkg
     for pkg in "$@"; do
-        case "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" in
-        *"ok installed") ;;
-        *) missing+=("$pkg") ;;
-        esac
+        [[ $(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null) == *"ok installed" ]] || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "== installing: ${missing[*]}"
@@ -35,9 +30,7 @@ qx_install_missing() {
         fi
         sudo="sudo"
     fi
-    if ! [[ $'\n'$(dpkg --print-foreign-architectures)$'\n' == *$'\n'i386$'\n'* ]]; then
-        $sudo dpkg --add-architecture i386
-    fi
+    [[ $'\n'$(dpkg --print-foreign-architectures)$'\n' == *$'\n'i386$'\n'* ]] || $sudo dpkg --add-architecture i386
     $sudo apt-get update -q
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
@@ -162,10 +155,8 @@ qx_title_bar_fonts() {
     "$@" reg add "$QX_FONT_LINKS" /v Tahoma /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
 }
 
-# The launcher's window as xwininfo lists it: 0x... "title": ("class" "class")  WxH+X+Y  +X+Y (the last pair on the
-# screen). It is looked for only inside the Wine desktop this run opened, which bears the run's own name
-# (QX_DESKTOP), so a window of the same title elsewhere on the display is never taken for it. Titles come back from X
-# as UTF-8. The tree is read whole before it is searched.
+# The launcher's window as xwininfo lists it (0x... "title": ("class" "class")  WxH+X+Y  +X+Y, the last pair on the
+# screen), looked for only inside this run's own Wine desktop (QX_DESKTOP), never elsewhere on the display.
 qx_launcher_window() {
     local tree
     tree=$(LC_ALL=C.UTF-8 xwininfo -root -tree 2>/dev/null) || return 1
@@ -210,9 +201,7 @@ qx_show_launcher() {
             fi
             return 1
         fi
-        if ! qx_display_alive; then
-            return 1
-        fi
+        qx_display_alive || return 1
         if [ $((SECONDS - start)) -ge "${QX_WINDOW_WAIT:-30}" ]; then
             echo "no window titled \"$QX_CAPTION\" in the Wine desktop \"$QX_DESKTOP\" after ${QX_WINDOW_WAIT:-30} s" >&2
             return 1
@@ -233,16 +222,11 @@ qx_show_launcher() {
             [ "$colours" -gt 50 ] && break
         fi
     done
-    if [ -z "$line" ]; then
-        echo "the launcher's window went away before it could be captured" >&2
-        return 1
-    elif [ -n "$outside" ]; then
-        echo "the launcher's window is not wholly on the ${screen:-?} X screen: $line" >&2
-        return 1
-    elif [ "$colours" -le 50 ]; then
-        echo "the launcher's window stayed blank: $line" >&2
-        return 1
-    fi
+    local why=""
+    [ -n "$line" ] || why="went away before it could be captured"
+    [ -z "$why" ] && [ -n "$outside" ] && why="is not wholly on the ${screen:-?} X screen: $line"
+    [ -z "$why" ] && [ "$colours" -le 50 ] && why="stayed blank: $line"
+    [ -z "$why" ] || { echo "the launcher's window $why" >&2; return 1; }
     echo "window appeared: \"$QX_CAPTION\" $geometry after $((SECONDS - start)) s, saved $output ($colours colours)"
 }
 
@@ -272,9 +256,8 @@ qx_processes_with() {
     done
 }
 
-# The processes of this run in Wine, by the QX_RUN in their environment: the launcher, cmd.exe, the desktop. Where
-# the run was the first in the prefix, the prefix's server and Wine's services inherit it too; they belong to the
-# prefix and are passed over.
+# The processes of this run in Wine, by the QX_RUN in their environment, but the prefix's server and Wine's services,
+# which inherit it where the run was the first in the prefix.
 qx_run_processes() {
     local pid args
     qx_processes_with "QX_RUN=$QX_RUN" | while read -r pid args; do
@@ -286,8 +269,7 @@ qx_run_processes() {
     done
 }
 
-# Ends what qx_show_launcher started, and only that (qx_run_processes), by TERM and, for what is left after 5 s,
-# KILL. Windows are never killed by id.
+# Ends what qx_show_launcher started, and only that, by TERM and, after 5 s, KILL; never a window by its id.
 qx_close_launcher() {
     [ -n "${QX_RUN:-}" ] || return 0
     local signal pids pid

@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# The Windows test kit as a tester's Windows runs it: tests/kit/run-under-wine.sh PRESET (win32, or win64 where the
-# 32-bit loader is not native: the whole 32-bit kit under qemu would take hours). The build's kit zip is unzipped into
-# a folder whose name has a blank and Chinese characters the prefix's code page lacks, then into one with a blank and
-# characters it holds, in a new prefix at 144 DPI (150 %, as many laptops) with no drive for the Unix root, so only
-# what the zip holds can be found, and started as "cmd /c run-tests.cmd" from an environment with only what Wine needs
-# (no QX_ variable, no Unix path). In each folder every GoogleTest case CTest lists for the build must pass, but those
-# listed below, which must say why they skip, and the window tests must say they ran at 144 DPI.
+# The Windows test kit as a tester's Windows runs it: tests/kit/run-under-wine.sh PRESET. Unzipped into a folder
+# named with characters the prefix's code page lacks, then one it holds (both with a blank), in a new prefix at 144 DPI
+# with no drive for the Unix root, run as "cmd /c run-tests.cmd" from an environment with only what Wine needs. Each
+# GoogleTest case CTest lists must pass, but the skips listed below; the window tests must say they ran at 144 DPI.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . tools/common.sh
@@ -16,10 +13,8 @@ skips=(
 )
 build=$PWD/build/$preset prefix=$PWD/build/$preset/kit-prefix
 zip=$build/QXLauncher-1.00-$preset-tests.zip log=$build/kit-run.txt
-# A new prefix sets up its 32-bit half, minutes where that runs emulated: each run gets a copy of one made once and
-# never used.
-template=$prefix-new
-loader=/usr/lib/wine/wine
+# Each run gets a copy of a new prefix made once: a prefix sets up its 32-bit half, minutes where that is emulated.
+template=$prefix-new loader=/usr/lib/wine/wine
 [ "$preset" = win32 ] || loader=/usr/lib/wine/wine64
 stop() { for p in "$template" "$prefix"; do WINEPREFIX="$p" /usr/lib/wine/wineserver64 -k 2>/dev/null || true; done; }
 trap stop EXIT
