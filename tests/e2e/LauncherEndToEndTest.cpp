@@ -47,7 +47,8 @@ std::wstring UnixPath(const std::wstring& path) {
     return result.substr(0, result.find(L'\0'));
 }
 
-// Every wait, stretched by QX_E2E_TIME_SCALE where the exe under test runs emulated and starts many times slower.
+// Every wait, stretched by QX_E2E_TIME_SCALE where the exe under test runs emulated and starts many times slower. The
+// waits poll, so only the checks that the launcher stays open wait out their whole time.
 DWORD Scaled(DWORD ms) {
     char factor[16] = {};
     DWORD length = GetEnvironmentVariableA("QX_E2E_TIME_SCALE", factor, sizeof factor);
