@@ -10,8 +10,8 @@ inline bool UnderWine() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-// Whether Wine shows the Unix root as drive Z:, as a new prefix does; test.sh runs the kit in a prefix without it, as a
-// Windows machine is.
+// Whether Wine shows the Unix root as drive Z:, as a new prefix does; tests/kit/run-under-wine.sh runs the kit in a
+// prefix without it, as a Windows machine is.
 inline bool UnixRootIsDriveZ() {
     return UnderWine() && GetFileAttributesW(L"Z:\\bin") != INVALID_FILE_ATTRIBUTES;
 }

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs a command as a new user of a fresh Debian would: in a minimal Debian of the given release, made here with
-# debootstrap and entered with chroot (so it shares this machine's kernel, and with it the 32-bit route), on a new
-# clone of this project's committed HEAD. As root:
+# debootstrap from the mirror this machine's apt uses and entered with chroot (so it shares this machine's kernel, and
+# with it the 32-bit route; /proc, /sys, /dev and /dev/pts bound in, binfmt_misc mounted), on a new clone of this
+# project's committed HEAD. As root:
 #   tools/on-debian.sh RELEASE COMMAND [ARGS...]      RELEASE: 12 or bookworm, 13 or trixie
 # COMMAND runs in the clone with a clean environment (HOME, PATH, and CI and DISPLAY where they are set; with
 # DISPLAY, the host's X sockets are shared). Its exit status is this script's.
-#   QX_DEBIAN_USER=NAME  runs it as NAME, a user with sudo rights made in the system, instead of root.
+#   QX_DEBIAN_USER=NAME  runs it as NAME, a user with passwordless sudo made in the system, instead of root.
 #   QX_DEBIAN_ROOT=DIR   keeps the system in DIR and uses it again next time (not fresh then, but quicker); without
 #                        it the system is made in a new folder and removed afterwards.
 # The mounts it makes are undone whatever happens, and a system is never removed while anything is mounted in it.

@@ -47,7 +47,8 @@ std::wstring UnixPath(const std::wstring& path) {
     return result.substr(0, result.find(L'\0'));
 }
 
-// Every wait, stretched by QX_E2E_TIME_SCALE where the exe under test runs emulated and starts many times slower.
+// Every wait, stretched by QX_E2E_TIME_SCALE where the exe under test runs emulated and starts many times slower. The
+// waits poll, so only the checks that the launcher stays open wait out their whole time.
 DWORD Scaled(DWORD ms) {
     char factor[16] = {};
     DWORD length = GetEnvironmentVariableA("QX_E2E_TIME_SCALE", factor, sizeof factor);
@@ -172,7 +173,7 @@ bool BoxShowsIcon(HWND box, const wchar_t* expected) {
 class LauncherEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        base_ = TempFolder(L"QX Tests");
+        base_ = TempFolder(L"QX Tests"); // below the temporary folder, not in the system drive's root
         createdDirs_.push_back(base_);
         chineseDir_ = base_ + L"Halvoren 12QX Tc\\";
         japaneseDir_ = base_ + L"Halvoren 12QX\\";
@@ -219,8 +220,9 @@ protected:
             CopyFileW(Companion(L"HALV12QX.exe", QX_STANDIN_EXE).c_str(), (dir + L"HALV12QX.exe").c_str(), FALSE));
     }
 
-    // Starts QXLauncher.exe (from C:\ unless told otherwise) as Explorer does, with the default error mode and the
-    // show command a shortcut may set, and waits until its window is ready for input.
+    // Starts QXLauncher.exe (from C:\ unless told otherwise) as Explorer does, with the default error mode (so the
+    // mode read in it later is its own, on Windows too) and the show command a shortcut may set, passed as Explorer
+    // passes it (STARTF_USESHOWWINDOW), and waits until its window is ready for input.
     void StartLauncher(const std::wstring& exe = LauncherExe(), const std::wstring& directory = L"C:\\",
                        int shortcutShowCommand = -1) {
         STARTUPINFOW startup{};
@@ -465,7 +467,9 @@ TEST_F(LauncherEndToEnd, AnEditionWithoutInstallationDoesNotStartTheGameLaunched
 
 // Calls a kernel32 function with a text as its one argument (which GetErrorMode ignores) in another process, on a
 // thread started there, and returns its result once the thread has ended (a thread still running gives STILL_ACTIVE);
-// nothing if a step failed. kernel32 lies at the same address in every process of one bitness.
+// nothing if a step failed. kernel32 lies at the same address in every process of one bitness. The launcher's error
+// mode and DLL search are read this way, from inside it: Wine answers a query of another process's error mode with
+// the caller's own, and passes neither on to a child.
 std::optional<DWORD> CallInProcess(HANDLE process, const char* function, const std::wstring& text = L"") {
     const SIZE_T size = (text.size() + 1) * sizeof(wchar_t);
     void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);

@@ -1,7 +1,8 @@
 // The game's settings under HKEY_CURRENT_USER\Software\ORIM, kept safe from the tests that change them: one backup and
 // one lock per user, in the roaming application data folder (it goes where the registry goes, with a roaming
 // profile), shared by the kit's runner and by every test program that touches those keys, wherever the kit is unpacked
-// and whichever version it is. Windows XP SP3 and later.
+// and whichever version it is. Values are read and written one by one through the registry's W functions, never with
+// RegSaveKey, which needs administrator rights. Windows XP SP3 and later.
 #pragma once
 
 #include <windows.h>
@@ -46,7 +47,7 @@ public:
     bool End();
     // Begun by a runner that holds the lock for this process and its children (see Hold()).
     static bool HeldForUs();
-    // Children started from now on trust this process's lock.
+    // Children started from now on trust this process's lock: QX_KIT_HELD in their environment names its state folder.
     void Hold() const;
 
 private:

@@ -1,7 +1,8 @@
 // The test kit loses none of a player's settings: the game's keys come back bit for bit after a test program that
 // crashed mid-test, after a run cut short in another folder (what was set since kept beside), beside a second run at
 // once, and after a test program started on its own; a backup that cannot be read or parsed, or a tree that cannot be
-// kept as it is, stops the run and changes nothing; and its report is true from any folder.
+// kept as it is, stops the run and changes nothing; and its report is true from any folder. Each case was seen to fail
+// with the fix it holds reverted.
 #include "../TestHost_win.h"
 #include "../store/TestRegistry.h"
 #include "GameKeys_win.h"

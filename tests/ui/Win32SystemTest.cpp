@@ -128,8 +128,8 @@ UINT CurrentErrorMode() {
 // own, so this starts from none), and a bare DLL name is no longer looked for in the current folder. Where
 // SetDefaultDllDirectories is missing (XP, Vista and 7 without their update), making the system folder the DLL
 // directory does that. Elsewhere SetDllDirectoryW is left alone (its setting would pass on to the game), the exe's own
-// folder leaves the search too, and a folder that a component adds later is searched. Older Windows first: the default
-// search cannot be had back in one process.
+// folder leaves the search too, and a folder that a component adds later is searched. Older Windows first, with
+// SetDefaultDllDirectories hidden (Wine has it): the default search cannot be had back in one process.
 void ExpectPreparedProcess(bool olderWindows) {
     // Named for this process: the other tests' processes plant theirs in the same folder.
     const std::wstring besideName = L"qxbeside" + std::to_wstring(GetCurrentProcessId()) + L".dll";
@@ -175,7 +175,8 @@ TEST_F(Win32SystemTest, PreparingTheProcessLimitsTheDllSearchToTheSystemFolderAn
     ExpectPreparedProcess(false);
 }
 
-// What the system's two start calls were given, seen through fakes in their place.
+// What the system's two start calls were given, seen through fakes in their place: Wine passes no error mode on to a
+// child and has no UAC, so real calls would show neither.
 struct {
     DWORD flags = 0;
     UINT errorMode = 99;
