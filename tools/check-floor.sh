@@ -1,6 +1,7 @@
 #!/bin/sh
 # Fails when the exe would not load on the oldest Windows it claims:
 #   check-floor.sh OBJDUMP CXX EXE FLOOR MSVCRT_IMPORT_LIBRARY [at-most]     (FLOOR as _WIN32_WINNT, e.g. 0x0501)
+# (QX_CXX_TARGET names the target of a CXX that needs it, clang)
 # Its header must name FLOOR as OS and subsystem version (with at-most, FLOOR or older, as the test kit's programs
 # do). Each function it imports from a system DLL must be declared
 # by the MinGW-w64 headers at _WIN32_WINNT=FLOOR, which hide what newer versions added; msvcrt.dll, whose functions
@@ -68,7 +69,7 @@ done
 echo '}' >>"$work/refs.cpp"
 [ ! -e "$work/bad" ] || status=1
 
-if "$cxx" -fsyntax-only -x c++ -D_WIN32_WINNT="$floor" -DWINVER="$floor" "$work/refs.cpp" 2>"$work/errors"; then
+if "$cxx" ${QX_CXX_TARGET:+"--target=$QX_CXX_TARGET"} -fsyntax-only -x c++ -D_WIN32_WINNT="$floor" -DWINVER="$floor" "$work/refs.cpp" 2>"$work/errors"; then
     echo "imports: $(echo "$imports" | wc -l) functions, all present at the floor $want"
 else
     echo "imports newer than the floor $want (or unknown to its headers):" >&2
