@@ -16,6 +16,10 @@ if(QX_MINGW_COMPILER STREQUAL "clang")
     # model, as below. -B takes GCC's crtbegin.o, which registers the unwind tables libgcc throws through, not the
     # MinGW-w64 one meant for LLVM's unwinder (with it, a throw ends the program).
     file(GLOB gcc_dirs LIST_DIRECTORIES true /usr/lib/gcc/${triple}/*-win32)
+    if(NOT gcc_dirs)
+        string(REPLACE _ - package g++-mingw-w64-${QX_MINGW_PROCESSOR}-win32)
+        message(FATAL_ERROR "clang needs the C++ runtime of Debian's ${package}, which is not installed")
+    endif()
     list(SORT gcc_dirs COMPARE NATURAL ORDER DESCENDING)
     list(GET gcc_dirs 0 gcc_dir)
     set(CMAKE_CXX_FLAGS_INIT "-isystem ${gcc_dir}/include/c++ -isystem ${gcc_dir}/include/c++/${triple}")
@@ -30,6 +34,7 @@ else()
     set(CMAKE_C_COMPILER ${triple}-gcc-win32)
     set(CMAKE_CXX_COMPILER ${triple}-g++-win32)
 endif()
+# binutils' windres for both compilers (it preprocesses with the MinGW-w64 GCC).
 set(CMAKE_RC_COMPILER ${triple}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
