@@ -14,7 +14,7 @@ if(QX_MINGW_COMPILER STREQUAL "clang")
     set(CMAKE_CXX_COMPILER_TARGET ${triple})
     # clang does not find Debian's cross GCC by itself: its C++ headers and libraries are those of the win32 thread
     # model, as below. -B takes GCC's crtbegin.o, which registers the unwind tables libgcc throws through, not the
-    # MinGW-w64 one meant for LLVM's unwinder (with it, a throw ends the program).
+    # MinGW-w64 one meant for LLVM's unwinder (with Debian 12's, a 32-bit throw ended the program).
     file(GLOB gcc_dirs LIST_DIRECTORIES true /usr/lib/gcc/${triple}/*-win32)
     if(NOT gcc_dirs)
         string(REPLACE _ - package g++-mingw-w64-${QX_MINGW_PROCESSOR}-win32)
