@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, installing what is missing with apt-get first; exits non-zero on any
-# failure. Each stage is one CMake workflow, CTest preset or script: native asan fuzz windows kit run emulated (the
-# last where Wine's 32-bit loader cannot run natively: the 32-bit release exe under qemu). docs/DEVELOPING.md says
-# what each runs. QX_SKIP="native asan fuzz" leaves out those stages while working on the others.
+# failure. Each stage is one CMake workflow, CTest preset or script: native asan fuzz windows clang kit run emulated
+# (the last where Wine's 32-bit loader cannot run natively: the 32-bit release exe under qemu). docs/DEVELOPING.md
+# says what each runs. QX_SKIP="native asan fuzz" leaves out those stages while working on the others.
 set -euo pipefail
 cd "$(dirname "$0")"
 export LC_ALL=C.UTF-8
@@ -21,6 +21,7 @@ stage() {
 }
 on_display() { xvfb-run -a -s "-screen 0 1024x768x24" "$@"; }
 jobs=$(nproc)
+build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j"$jobs" "${@:2}"; }
 preset=$(qx_windows_run_preset)
 
 if stage native "the portable core and its tests"; then cmake --workflow --preset native; fi
@@ -28,23 +29,25 @@ if stage asan "the same under AddressSanitizer and UndefinedBehaviorSanitizer"; 
 if stage fuzz "fuzzing the size parser"; then cmake --workflow --preset fuzz; fi
 
 if stage windows "the 32-bit release build and package, the test kit, and the Windows tests ($preset)"; then
-    cmake --preset win32 >/dev/null
-    cmake --build --preset win32 -j"$jobs" --target all package_release package_tests
+    build win32 --target all package_release package_tests
     ls -l build/win32/ui/QXLauncher.exe build/win32/QXLauncher-1.00-win32.zip
     if [ "$preset" = win64 ]; then
         echo "note: Wine's 32-bit loader does not run natively on this host, so the Windows-side tests run on the" \
             "64-bit build of the same sources; build/win32 runs its release checks only."
         ctest --preset win32
-        cmake --preset win64 >/dev/null
-        cmake --build --preset win64 -j"$jobs" --target all package_tests
+        build win64 --target all package_tests
     fi
     on_display ctest --preset "$preset"
+fi
+
+if stage clang "every Windows target by clang and lld, warnings as errors; the 64-bit suite under Wine"; then
+    build win32-clang; build win64-clang; ctest --preset win32-clang
+    on_display ctest --preset win64-clang
 fi
 
 if stage kit "the Windows test kit ($preset), unzipped into a new prefix and run by cmd from a clean environment"; then
     tests/kit/run-under-wine.sh "$preset"
 fi
-
 if stage run "run.sh without an X display: on a new demo install, twice at once, with a launcher that fails"; then
     tools/check-run.sh "$preset"
 fi

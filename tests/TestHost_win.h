@@ -1,9 +1,10 @@
 // Where a Windows test program runs: under Wine or on Windows itself, and where its companions lie (beside it in the
-// test kit, else in the build tree, a Unix path that Wine shows as drive Z:).
+// test kit, else in the build tree).
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 inline bool UnderWine() {
@@ -16,12 +17,15 @@ inline bool UnixRootIsDriveZ() {
     return UnderWine() && GetFileAttributesW(L"Z:\\bin") != INVALID_FILE_ATTRIBUTES;
 }
 
-// Build outputs are Unix paths; Wine shows the Unix root as drive Z:.
-inline std::wstring WinePath(const char* unixPath) {
-    std::wstring path = L"Z:";
-    for (const char* p = unixPath; *p; ++p)
-        path += *p == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
-    return path;
+// A build output's path as this program opens it: a Unix one (built on Debian) on Wine's drive Z:, one built on
+// Windows (a drive or a server, in CMake's forward slashes) as it is. Both are UTF-8, as CMake writes them.
+inline std::wstring WinePath(const char* builtPath) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, builtPath, -1, nullptr, 0);
+    std::wstring path(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, builtPath, -1, path.data(), length);
+    path.pop_back();
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return builtPath[0] == '/' && builtPath[1] != '/' ? L"Z:" + path : path;
 }
 
 // A folder of this process's own below the temporary folder, made if missing, with a trailing separator.

@@ -8,9 +8,9 @@ QX_RUN_PACKAGES="cmake make g++-mingw-w64-i686-win32 wine wine64 wine32:i386 fon
 fonts-wine"
 QX_RUN_PACKAGES_64="g++-mingw-w64-x86-64-win32"
 QX_HEADLESS_PACKAGES="xvfb x11-utils imagemagick"
-# The tests add the native compilers, GoogleTest, clang for the fuzzer, qemu for hosts that cannot run 32-bit code,
-# xvfb-run's xauth, zip and unzip for the packages, and the Chinese and Japanese locales Wine takes code pages from.
-QX_TEST_PACKAGES="$QX_RUN_PACKAGES $QX_RUN_PACKAGES_64 $QX_HEADLESS_PACKAGES g++ clang libclang-rt-dev googletest
+# The tests add the native compilers, GoogleTest, clang and lld (the fuzzer, a second Windows compiler), qemu for hosts
+# that cannot run 32-bit code, xauth, zip, unzip, and the Chinese and Japanese locales Wine takes code pages from.
+QX_TEST_PACKAGES="$QX_RUN_PACKAGES $QX_RUN_PACKAGES_64 $QX_HEADLESS_PACKAGES g++ clang lld libclang-rt-dev googletest
 qemu-user-static xauth zip unzip locales-all"
 
 # qx_install_missing PACKAGE...: installs those not installed yet, through sudo unless this is root.

@@ -25,8 +25,8 @@ const char kChineseInstall[] = "Software\\ORIM\\Halvoren12QX Tc\\Install";
 const char kJapaneseConfigs[] = "Software\\ORIM\\Halvoren12QX\\Configs";
 const char kJapaneseInstall[] = "Software\\ORIM\\Halvoren12QX\\Install";
 
-// The exe under test: the one QX_LAUNCHER_EXE names as a Unix path (the 32-bit release, driven from here), else the
-// kit's or this build's.
+// The exe under test: the one QX_LAUNCHER_EXE names by a Unix or Windows path (the 32-bit release, driven from here),
+// else the kit's or this build's.
 std::wstring LauncherExe() {
     char path[MAX_PATH] = {};
     DWORD length = GetEnvironmentVariableA("QX_LAUNCHER_EXE", path, MAX_PATH);

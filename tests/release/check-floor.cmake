@@ -1,6 +1,6 @@
 # Fails when a program or DLL would not load on the oldest Windows it claims:
-#   cmake -DOBJDUMP=... -DNM=... -DCXX=... -DFLOOR=0x0501 -DMSVCRT=.../libmsvcr70.a [-DAT_MOST=ON] -DFILES=a;b
-#         -P check-floor.cmake
+#   cmake -DOBJDUMP=... -DNM=... -DCXX=... [-DTARGET=triple] -DFLOOR=0x0501 -DMSVCRT=.../libmsvcr70.a [-DAT_MOST=ON]
+#         -DFILES=a;b -P check-floor.cmake        (TARGET: for a compiler that needs one, clang)
 # Each file's header must name FLOOR as OS and subsystem version (AT_MOST: FLOOR or an older one, as the test kit's
 # programs do). Each function it imports from a system DLL must be declared by the MinGW-w64 headers at
 # _WIN32_WINNT=FLOOR, which hide what newer versions added; msvcrt.dll, whose functions the headers do not version, is
@@ -73,7 +73,11 @@ foreach(file IN LISTS FILES)
     endif()
     set(source "${CMAKE_CURRENT_BINARY_DIR}/floor-check/${name}.cpp")
     file(WRITE "${source}" "${references}}\n")
-    execute_process(COMMAND "${CXX}" -fsyntax-only -x c++ -D_WIN32_WINNT=${FLOOR} -DWINVER=${FLOOR} "${source}"
+    set(target "")
+    if(TARGET)
+        set(target --target=${TARGET})
+    endif()
+    execute_process(COMMAND "${CXX}" ${target} -fsyntax-only -x c++ -D_WIN32_WINNT=${FLOOR} -DWINVER=${FLOOR} "${source}"
                     RESULT_VARIABLE status ERROR_VARIABLE errors)
     if(status EQUAL 0)
         message("imports: ${count} functions, all present at the floor ${want_major}.${want_minor}")
