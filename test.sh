@@ -17,7 +17,7 @@ echo "== Debian $(cat /etc/debian_version): $(/usr/lib/wine/wine64 --version)," 
 # stage NAME TITLE: whether to run it; says so either way.
 stage() {
     case " ${QX_SKIP:-} " in *" $1 "*) echo; echo "== $1: skipped (QX_SKIP)"; return 1 ;; esac
-    echo; echo "== $1: $2"
+    echo; echo "== $1 (from ${SECONDS} s): $2"
 }
 on_display() { xvfb-run -a -s "-screen 0 1024x768x24" "$@"; }
 jobs=$(nproc)
@@ -59,4 +59,4 @@ elif stage emulated "the 32-bit release exe under emulation" && qx_setup_i386_em
 fi
 
 echo
-echo "== all tests passed"
+echo "== all tests passed in ${SECONDS} s"
