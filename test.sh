@@ -58,5 +58,4 @@ elif stage emulated "the 32-bit release exe under emulation" && qx_setup_i386_em
     on_display ctest --preset win64-emulated
 fi
 
-echo
-echo "== all tests passed in ${SECONDS} s"
+echo; echo "== all tests passed in ${SECONDS} s"

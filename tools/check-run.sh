@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 top=$PWD build=$PWD/build/$1 demo=$PWD/build/$1/run-check-prefix said=$PWD/build/$1/run-check
 rm -rf "$demo" "$demo.lock" "$demo.users" "$demo.display" "$said"
 mkdir -p "$said"
-decoy_pid=""
+decoy_pid="" decoy=89
 fail() { echo "$*" >&2; exit 1; }
 finish() {
     [ -z "$decoy_pid" ] || kill "$decoy_pid" 2>/dev/null || true
@@ -38,7 +38,6 @@ showed_window first && [ -f "$demo/.qx-demo" ] || fail "run.sh did not show the 
 
 # Another X server on the first number from 90 whose files /tmp lacks, as a server in a chroot (X clients reach it
 # through its abstract socket all the same): no run may land on it. Its files go once its lock names its own pid.
-decoy=89
 while [ -z "$decoy_pid" ]; do
     decoy=$((decoy + 1))
     [ ! -e "/tmp/.X11-unix/X$decoy" ] && [ ! -e "/tmp/.X$decoy-lock" ] || continue
