@@ -17,13 +17,20 @@ inline bool UnixRootIsDriveZ() {
     return UnderWine() && GetFileAttributesW(L"Z:\\bin") != INVALID_FILE_ATTRIBUTES;
 }
 
+// UTF-8 text (as CMake writes paths, and as Wine names Unix files here) as wide text; null gives none.
+inline std::wstring FromUtf8(const char* text) {
+    const int length = text ? MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0) : 0;
+    std::wstring result(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text, -1, result.data(), length);
+    result.pop_back();
+    return result;
+}
+
 // A build output's path as this program opens it: a Unix one (built on Debian) on Wine's drive Z:, one built on
-// Windows (a drive or a server, in CMake's forward slashes) as it is. Both are UTF-8, as CMake writes them.
+// Windows (a drive or a server, in CMake's forward slashes) as it is.
 inline std::wstring WinePath(const char* builtPath) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, builtPath, -1, nullptr, 0);
-    std::wstring path(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, builtPath, -1, path.data(), length);
-    path.pop_back();
+    std::wstring path = FromUtf8(builtPath);
     std::replace(path.begin(), path.end(), L'/', L'\\');
     return builtPath[0] == '/' && builtPath[1] != '/' ? L"Z:" + path : path;
 }

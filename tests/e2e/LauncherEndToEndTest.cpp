@@ -39,12 +39,9 @@ std::wstring UnixPath(const std::wstring& path) {
     auto toUnix = reinterpret_cast<ToUnix>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
-    const int length = unixPath ? MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, nullptr, 0) : 0;
-    std::wstring result(static_cast<std::size_t>(length), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, result.data(), length);
+    std::wstring result = FromUtf8(unixPath);
     HeapFree(GetProcessHeap(), 0, unixPath);
-    return result.substr(0, result.find(L'\0'));
+    return result;
 }
 
 // Every wait, stretched by QX_E2E_TIME_SCALE where the exe under test runs emulated and starts many times slower. The
